@@ -1,0 +1,25 @@
+# Common compile settings for the project's own targets.
+set(FENNICK_WIN32_DEFINES UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+
+# fennick_target_defaults(<target>): warnings as errors, Unicode Win32 defines.
+function(fennick_target_defaults target)
+  target_compile_definitions(${target} PRIVATE ${FENNICK_WIN32_DEFINES})
+  target_compile_options(${target} PRIVATE
+    $<$<COMPILE_LANGUAGE:CXX>:-Wall -Wextra -Werror -Wno-cast-function-type>
+    $<$<COMPILE_LANGUAGE:C>:-Wall -Wextra -Werror>)
+  target_compile_features(${target} PRIVATE cxx_std_17)
+endfunction()
+
+# fennick_add_unit_test(<name> SOURCES ... LIBS ...): a GoogleTest program run under Wine by ctest.
+function(fennick_add_unit_test name)
+  if(NOT FENNICK_BUILD_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  fennick_target_defaults(${name})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests-bin)
+  target_link_libraries(${name} PRIVATE ${T_LIBS} gtest gtest_main)
+  add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+  set_tests_properties(${name} PROPERTIES TIMEOUT 300 LABELS unit)
+endfunction()

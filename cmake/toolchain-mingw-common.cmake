@@ -1,0 +1,14 @@
+# The posix-thread compilers: GoogleTest needs std::mutex, which the win32 thread model lacks.
+set(CMAKE_C_COMPILER ${FENNICK_TRIPLET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${FENNICK_TRIPLET}-g++-posix)
+set(CMAKE_RC_COMPILER ${FENNICK_TRIPLET}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${FENNICK_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# Static runtime: nothing needs MinGW DLLs at run time.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
+endif()
