@@ -1,0 +1,89 @@
+#include "bindings/QXMlang.h"
+
+#include <cwchar>
+
+#include "config/ModulePath.h"
+
+namespace {
+// The binding's path buffers hold 2048 characters; a longer install path is not used at all.
+constexpr size_t kPathCapacity = 2048;
+// Texts are fetched into 1024 characters, terminator included.
+constexpr int kTextCapacity = 1024;
+
+template <typename Entry>
+Entry LookUp(HMODULE hModule, const char* name) {
+    return reinterpret_cast<Entry>(GetProcAddress(hModule, name));
+}
+
+// Every backslash-n pair becomes CR LF, scanning left to right without overlaps.
+std::wstring ExpandLineBreaks(const std::wstring& text) {
+    std::wstring result;
+    result.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'\\' && i + 1 < text.size() && text[i + 1] == L'n') {
+            result += L"\r\n";
+            ++i;
+        } else {
+            result += text[i];
+        }
+    }
+    return result;
+}
+}  // namespace
+
+int CQXMlang::MakeModuleFilePath(std::wstring& out, const wchar_t* fileName) {
+    return ::MakeModuleFilePath(nullptr, fileName, out, kPathCapacity);
+}
+
+CQXMlang::CQXMlang() {
+    // All three paths are built before anything is loaded: a library that could not be told
+    // where its files are counts as absent rather than half-initialised.
+    std::wstring libraryPath, iniPath, mlgPath;
+    if (!MakeModuleFilePath(libraryPath, L"QXMlangW.dll") || !MakeModuleFilePath(iniPath, L"QXMLANG.INI") ||
+        !MakeModuleFilePath(mlgPath, L"FENNICKMSG.MLG")) {
+        return;
+    }
+
+    hLibrary.reset(LoadLibraryW(libraryPath.c_str()));
+    if (!hLibrary) return;
+
+    HMODULE hModule = hLibrary.get();
+    pfnInitializeTls = LookUp<PFN_INITIALIZEQXMLAGTLS>(hModule, "InitializeQXMlagTls");
+    pfnUnInitializeTls = LookUp<PFN_UNINITIALIZEQXMLAGTLS>(hModule, "UnInitializeQXMlagTls");
+    pfnSetMLGFile = LookUp<PFN_SETMLGFILE>(hModule, "SetMLGFile");
+    pfnGetLanguageStringA = LookUp<PFN_GETLANGUAGESTRINGA>(hModule, "GetLanguageStringA");
+    pfnGetLanguageStringW = LookUp<PFN_GETLANGUAGESTRINGW>(hModule, "GetLanguageStringW");
+    pfnSetActiveLanguage = LookUp<PFN_SETACTIVELANGUAGE>(hModule, "SetActiveLanguage");
+    pfnSetIniFile = LookUp<PFN_SETINITQXMLAGINIFILEW>(hModule, "SetInitQXMlagIniFileW");
+
+    if (!IsReady()) {
+        MessageBoxW(nullptr, L"UQXMlang:load qxmlangW.dll error!", L"error", MB_OK);
+        return;
+    }
+
+    hContext = pfnInitializeTls();
+    // The library's answers here are not examined; the order (settings, language, messages) is fixed.
+    pfnSetIniFile(hContext, iniPath.c_str());
+    pfnSetActiveLanguage(hContext, static_cast<int>(static_cast<unsigned int>(GetSystemDefaultLangID())));
+    pfnSetMLGFile(hContext, mlgPath.c_str());
+}
+
+CQXMlang::~CQXMlang() {
+    if (IsReady()) pfnUnInitializeTls(hContext);
+    hLibrary.reset();
+}
+
+bool CQXMlang::IsReady() const {
+    return hLibrary && pfnInitializeTls && pfnUnInitializeTls && pfnGetLanguageStringW && pfnGetLanguageStringA &&
+           pfnSetMLGFile && pfnSetActiveLanguage && pfnSetIniFile;
+}
+
+std::wstring CQXMlang::GetString(int nNumber) {
+    if (!IsReady()) return std::wstring();
+    wchar_t buffer[kTextCapacity] = {};
+    if (pfnGetLanguageStringW(hContext, nNumber, buffer, kTextCapacity) != 1) return std::wstring();
+    // A library that claims delivery without a terminator within the buffer delivered nothing usable.
+    const size_t length = wcsnlen(buffer, kTextCapacity);
+    if (length == static_cast<size_t>(kTextCapacity)) return std::wstring();
+    return ExpandLineBreaks(std::wstring(buffer, length));
+}
