@@ -1,0 +1,16 @@
+#include "bindings/QXHttp.h"
+
+CQXHttp::CQXHttp() : CQXHttp(L"QXHttp.dll", ShowLoadFailureBox) {}
+
+CQXHttp::CQXHttp(const wchar_t* libraryName, LoadFailureNotifier notify)
+    : hLibrary(LoadLibraryBesideExecutable(libraryName)) {
+    if (!hLibrary) return;
+    pfnQXGFWCB = reinterpret_cast<PFNQXGFWCB>(GetProcAddress(hLibrary.get(), "QXGFWCB"));
+    if (!pfnQXGFWCB && notify) notify(L"UQXHttp:load QXHttp.dll error!", L"error");
+}
+
+int CQXHttp::DownloadFile(const wchar_t* url, const wchar_t* targetPath, QXPROGRESSCALLBACK callback,
+                          void* pContext, int maxRedirects) {
+    if (!pfnQXGFWCB) return -1;
+    return pfnQXGFWCB(url, targetPath, callback, pContext, maxRedirects);
+}
