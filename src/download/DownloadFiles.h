@@ -1,0 +1,24 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+// The three files of one download, all in the download folder: the package under its name from
+// the URL, the partial file the data is received into, and the state file (INI, section "Main":
+// "size", "RetryCount" and keys of the transfer library).
+struct DownloadFiles {
+    std::wstring strTargetPath;
+    std::wstring strPartialPath;   // target + "_tmp"
+    std::wstring strStateFile;     // target + "_tmp_sz"
+};
+
+DownloadFiles MakeDownloadFiles(const std::wstring& downloadFolder, const std::wstring& fileName);
+
+// Replaces the target with the finished partial file. 1 when the target now is that file.
+int MovePartialToTarget(const DownloadFiles& files);
+
+// Deletes a file; 1 when it is gone afterwards (also when it never existed).
+int DeleteFileIfPresent(const std::wstring& path);
+
+// The worker's one completion message to the dialog window.
+void PostCompletion(HWND hDialog, bool complete);

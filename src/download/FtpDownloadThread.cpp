@@ -1,0 +1,144 @@
+#include <optional>
+#include <string>
+
+#include "bindings/QXFtp.h"
+#include "config/IniFile.h"
+#include "config/PathHelper.h"
+#include "download/DownloadFiles.h"
+#include "download/DownloadThreads.h"
+#include "download/FtpResume.h"
+#include "download/LibraryPath.h"
+#include "download/TransferProgress.h"
+#include "ui/FennickDlg.h"
+
+namespace {
+// Continue a local file that exists (see QXFtp.dll).
+constexpr int kContinueExistingFile = 1;
+
+// Closes the library's session handle when the attempt ends.
+class SessionGuard {
+public:
+    SessionGuard(CQXFtp& ftp, int hSession) : m_ftp(ftp), m_hSession(hSession) {}
+    ~SessionGuard() { m_ftp.Close(m_hSession); }
+    SessionGuard(const SessionGuard&) = delete;
+    SessionGuard& operator=(const SessionGuard&) = delete;
+
+private:
+    CQXFtp& m_ftp;
+    int m_hSession;
+};
+
+// Logs off after a successful log-on, before the session is closed.
+class LogOnGuard {
+public:
+    LogOnGuard(CQXFtp& ftp, int hSession) : m_ftp(ftp), m_hSession(hSession) {}
+    ~LogOnGuard() { m_ftp.LogOff(m_hSession); }
+    LogOnGuard(const LogOnGuard&) = delete;
+    LogOnGuard& operator=(const LogOnGuard&) = delete;
+
+private:
+    CQXFtp& m_ftp;
+    int m_hSession;
+};
+
+// The 8-bit strings the library takes, each exact in the ANSI code page.
+struct FtpArguments {
+    std::string remotePath, partialPath, host, user, password;
+};
+
+std::optional<unsigned long long> FileSize(const std::wstring& path) {
+    CPathHelper paths;
+    unsigned long long size = 0;
+    if (!paths.QueryFileSize64(path, size)) return std::nullopt;
+    return size;
+}
+
+// Deletes a stale package and partial file and records the new size. A stale partial file that
+// cannot be deleted would be continued with another version's data, so that is a failure.
+bool PrepareFreshStart(const DownloadFiles& files, long long remoteSize) {
+    if (!DeleteFileIfPresent(files.strTargetPath) || !DeleteFileIfPresent(files.strPartialPath)) return false;
+    CPathHelper paths;
+    // Not fatal: without the record the next run merely starts from zero again.
+    WriteIniString(files.strStateFile, L"Main", L"size", paths.Int64ToString(remoteSize));
+    return true;
+}
+
+// A transfer that ended (or reported failure) with the whole file in the partial file counts
+// only once the file is the target: an old, locked or wrong target must never be started.
+bool FinishTransfer(int transferResult, const DownloadFiles& files, long long remoteSize) {
+    if (transferResult != 1) {
+        const std::optional<unsigned long long> partialSize = FileSize(files.strPartialPath);
+        if (!partialSize || *partialSize != static_cast<unsigned long long>(remoteSize)) return false;
+    }
+    return MovePartialToTarget(files) == 1;
+}
+
+bool TransferInSession(CQXFtp& ftp, int hSession, CFennickDlg& dialog, const DownloadFiles& files,
+                       const FtpArguments& args) {
+    const CInstallerConfig& config = dialog.m_config;
+    static const char kNoProxy[1] = "";
+    if (ftp.LogOn(hSession, args.host.c_str(), config.m_nPort, args.user.c_str(), args.password.c_str(), kNoProxy,
+                  kNoProxy, kNoProxy, kNoProxy, config.m_nPort, 0) != 1) {
+        return false;
+    }
+    LogOnGuard logOn(ftp, hSession);
+
+    long long remoteSize = 0;
+    if (ftp.GetRemoteFileSize(hSession, args.remotePath.c_str(), &remoteSize) != 1 || remoteSize < 0) return false;
+    dialog.m_nTotalSize = static_cast<unsigned long long>(remoteSize);
+
+    const std::wstring recorded = ReadIniString(files.strStateFile, L"Main", L"size");
+    switch (DecideFtpResume(recorded, remoteSize, FileSize(files.strTargetPath))) {
+    case FtpResumeAction::AlreadyComplete:
+        return true;
+    case FtpResumeAction::Restart:
+        if (!PrepareFreshStart(files, remoteSize)) return false;
+        break;
+    case FtpResumeAction::Continue:
+        break;
+    }
+    const int result = ftp.DownloadFile(hSession, args.remotePath.c_str(), args.partialPath.c_str(),
+                                        kContinueExistingFile, TransferProgressCallback, &dialog);
+    return FinishTransfer(result, files, remoteSize);
+}
+
+// One download attempt after the binding is built; true when the package is the target file.
+bool DownloadPackage(CQXFtp& ftp, CFennickDlg& dialog) {
+    CPathHelper paths;
+    const std::wstring folder = dialog.m_strDownloadFolder;
+    // Without a documents folder every path below would be relative to wherever we run.
+    if (folder.empty()) return false;
+    paths.CreateDirectories(folder);
+
+    const int hSession = ftp.Open();
+    if (hSession == 0) return false;
+    SessionGuard session(ftp, hSession);
+
+    const CInstallerConfig& config = dialog.m_config;
+    const std::wstring name = paths.GetFileName(config.m_strUrlPath);
+    FtpArguments args;
+    // A remote path without an exact ANSI form would name another file on the server.
+    if (!paths.WideToAnsiExact(config.m_strUrlPath, args.remotePath)) return false;
+
+    const DownloadFiles files = MakeDownloadFiles(folder, name);
+    dialog.m_strTargetPath = files.strTargetPath;
+    dialog.m_strRetryFile = files.strStateFile;
+
+    const std::wstring user = config.m_strUserName.empty() ? std::wstring(L"anonymous") : config.m_strUserName;
+    if (!MakeAnsiLibraryPath(folder, name + L"_tmp", args.partialPath) ||
+        !paths.WideToAnsiExact(config.m_strHostName, args.host) || !paths.WideToAnsiExact(user, args.user) ||
+        !paths.WideToAnsiExact(config.m_strPassword, args.password)) {
+        return false;
+    }
+    return TransferInSession(ftp, hSession, dialog, files, args);
+}
+}  // namespace
+
+DWORD WINAPI FtpDownloadThread(LPVOID pParam) {
+    CQXFtp ftp;  // may show its load-failure box; freed after the completion message is posted
+    if (!pParam) return 0;
+    CFennickDlg& dialog = *static_cast<CFennickDlg*>(pParam);
+    const bool complete = DownloadPackage(ftp, dialog);
+    PostCompletion(dialog.GetSafeHwnd(), complete);
+    return 0;
+}

@@ -1,0 +1,59 @@
+#include <string>
+
+#include "bindings/QXHttp.h"
+#include "config/PathHelper.h"
+#include "download/DownloadFiles.h"
+#include "download/DownloadThreads.h"
+#include "download/ProgressReport.h"
+#include "download/TransferProgress.h"
+#include "ui/FennickDlg.h"
+
+namespace {
+// Most redirects QXHttp.dll follows.
+constexpr int kMaxRedirects = 10;
+// The URL and the target path are handed over from buffers of this many characters.
+constexpr size_t kArgumentCapacity = 4096;
+
+// After a reported success whose partial file could not be moved: a library may write the target
+// directly, which is fine only when there is no partial file left and the target is whole.
+bool TargetHoldsWholePackage(const DownloadFiles& files) {
+    CPathHelper paths;
+    if (paths.PathExists(files.strPartialPath)) return false;
+    unsigned long long targetSize = 0;
+    if (!paths.QueryFileSize64(files.strTargetPath, targetSize)) return false;
+    const unsigned long long recorded = ReadRecordedTotalSize(files.strStateFile);
+    return recorded == 0 || recorded == targetSize;
+}
+
+bool DownloadPackage(CQXHttp& http, CFennickDlg& dialog) {
+    CPathHelper paths;
+    const std::wstring folder = dialog.m_strDownloadFolder;
+    // Without a documents folder every path below would be relative to wherever we run.
+    if (folder.empty()) return false;
+    paths.CreateDirectories(folder);
+
+    const DownloadFiles files = MakeDownloadFiles(folder, paths.GetFileName(dialog.m_config.m_strUrlPath));
+    dialog.m_strTargetPath = files.strTargetPath;
+    dialog.m_strSizeFile = files.strStateFile;
+    dialog.m_strRetryFile = files.strStateFile;
+
+    const std::wstring& url = dialog.m_config.m_strUrl;
+    if (url.size() >= kArgumentCapacity || files.strTargetPath.size() >= kArgumentCapacity) return false;
+
+    dialog.m_nTotalSize = 0;
+    if (http.DownloadFile(url.c_str(), files.strTargetPath.c_str(), TransferProgressCallback, &dialog,
+                          kMaxRedirects) != 1) {
+        return false;
+    }
+    return MovePartialToTarget(files) == 1 || TargetHoldsWholePackage(files);
+}
+}  // namespace
+
+DWORD WINAPI HttpDownloadThread(LPVOID pParam) {
+    CQXHttp http;  // may show its missing-entry box; freed after the completion message is posted
+    if (!pParam) return 0;
+    CFennickDlg& dialog = *static_cast<CFennickDlg*>(pParam);
+    const bool complete = DownloadPackage(http, dialog);
+    PostCompletion(dialog.GetSafeHwnd(), complete);
+    return 0;
+}

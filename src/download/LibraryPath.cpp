@@ -1,0 +1,28 @@
+#include "download/LibraryPath.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "config/PathHelper.h"
+
+namespace {
+// Short form of an existing path; empty when the system cannot give one.
+std::wstring ShortPath(const std::wstring& path) {
+    const DWORD needed = GetShortPathNameW(path.c_str(), nullptr, 0);
+    if (needed == 0) return std::wstring();
+    std::vector<wchar_t> buffer(needed);
+    const DWORD length = GetShortPathNameW(path.c_str(), buffer.data(), needed);
+    if (length == 0 || length >= needed) return std::wstring();
+    return std::wstring(buffer.data(), length);
+}
+}  // namespace
+
+int MakeAnsiLibraryPath(const std::wstring& folder, const std::wstring& fileName, std::string& out) {
+    CPathHelper paths;
+    if (paths.WideToAnsiExact(folder + fileName, out)) return 1;
+    std::wstring shortFolder = ShortPath(folder);
+    if (shortFolder.empty()) return 0;
+    if (shortFolder.back() != L'\\') shortFolder += L'\\';
+    return paths.WideToAnsiExact(shortFolder + fileName, out);
+}
