@@ -1,0 +1,369 @@
+"""Fennick benchmarks: prints one table and writes it to bench/RESULTS.md. Run through bench/run,
+which builds the x86_64 kit and prepares the bench's own Wine prefix first.
+
+Throughput figures are wall-clock times of whole processes (Wine's process start included, about
+0.2 s with the persistent wineserver), repeated in interleaved rounds; the table shows medians."""
+import argparse
+import datetime
+import os
+import platform
+import random
+import shlex
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+from contextlib import ExitStack
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+sys.path.insert(0, os.path.join(ROOT, "scripts", "demo.d"))
+import package  # noqa: E402
+import servers  # noqa: E402
+import winsession  # noqa: E402
+from cut_ftp import CutFtpServer  # noqa: E402
+
+MIB = 1 << 20
+GIB = 1 << 30
+FILE = "BenchSetup.exe"
+
+
+def parse_arguments(argv):
+    parser = argparse.ArgumentParser(prog="bench/run", description="Fennick benchmarks (prints a table).")
+    parser.add_argument("--size-mib", type=int, default=1024, help="file for the throughput runs (default 1024)")
+    parser.add_argument("--big-mib", type=int, default=4096, help="larger file for the memory run (default 4096)")
+    parser.add_argument("--repeats", type=int, default=3, help="interleaved rounds (default 3)")
+    parser.add_argument("--interrupts", type=int, default=10, help="random interruption points (default 10)")
+    parser.add_argument("--quick", action="store_true",
+                        help="a small trial: 64 MiB, 256 MiB for memory, 1 round, 3 interruptions")
+    parser.add_argument("--no-results-file", action="store_true", help="print only; leave bench/RESULTS.md alone")
+    args = parser.parse_args(argv)
+    if args.quick:
+        args.size_mib, args.big_mib, args.repeats, args.interrupts = 64, 256, 1, 3
+    return args
+
+
+class Bench:
+    def __init__(self, args):
+        self.args = args
+        self.build_root = os.environ.get("FENNICK_BUILD_ROOT") or os.path.join(ROOT, "build")
+        self.build = os.path.join(self.build_root, "x86_64")
+        self.kit = os.path.join(self.build, "kit")
+        self.harness = os.path.join(self.build, "bench-bin")
+        self.work = os.path.join(self.build_root, "bench")
+        self.prefix = os.environ.get("WINEPREFIX") or os.path.join(self.work, "wineprefix")
+        self.serve = os.path.join(self.work, "serve")
+        self.out = os.path.join(self.work, "out")
+        self.logs = os.path.join(self.work, "logs")
+        for folder in (self.serve, self.out, self.logs):
+            os.makedirs(folder, exist_ok=True)
+        self.size = args.size_mib * MIB
+        self.times = {}     # label -> [seconds]
+        self.notes = []
+        self.session = None
+        self.install = None
+
+    # ---- helpers -------------------------------------------------------------------------------
+
+    def log(self, text):
+        print("bench: " + text, file=sys.stderr, flush=True)
+
+    def run_wine(self, argv, label, cwd=None, extra_env=None, timeout=1800):
+        """Runs a Windows program; returns (seconds, exit code, output, peak RSS in KiB)."""
+        log_path = os.path.join(self.logs, label + ".log")
+        if os.path.exists(log_path):
+            os.remove(log_path)
+        started = time.monotonic()
+        process = self.session.launch(argv, cwd=cwd or self.out, log_path=log_path, extra_env=extra_env)
+        deadline = started + timeout
+        while True:
+            pid, status, usage = os.wait4(process.pid, os.WNOHANG)
+            if pid:
+                break
+            if time.monotonic() > deadline:
+                process.kill()
+                pid, status, usage = os.wait4(process.pid, 0)
+                break
+            time.sleep(0.02)
+        seconds = time.monotonic() - started
+        process.returncode = os.waitstatus_to_exitcode(status)
+        with open(log_path, errors="replace") as log:
+            output = log.read()
+        return seconds, process.returncode, output, usage.ru_maxrss
+
+    def run_native(self, argv, label):
+        log_path = os.path.join(self.logs, label + ".log")
+        started = time.monotonic()
+        with open(log_path, "wb") as log:
+            rc = subprocess.run(argv, stdout=log, stderr=log, stdin=subprocess.DEVNULL).returncode
+        return time.monotonic() - started, rc
+
+    def record(self, label, seconds, ok, detail=""):
+        if not ok:
+            self.notes.append("%s failed once (%s)" % (label, detail))
+            return
+        self.times.setdefault(label, []).append(seconds)
+
+    def clear_out(self):
+        for name in os.listdir(self.out):
+            os.remove(os.path.join(self.out, name))
+
+    def download_folder(self):
+        return os.path.join(self.session.documents(), "Vantrel", "Fennick")
+
+    def clear_download(self, name):
+        target = os.path.join(self.download_folder(), name)
+        for path in (target, target + "_tmp", target + "_tmp_sz", target + ".started"):
+            if os.path.exists(path):
+                os.remove(path)
+        return target
+
+    def fennick_install(self, url):
+        package.write_fennick_ini(self.install, url)
+
+    def win(self, path):
+        return self.session.windows_path(path)
+
+    # ---- measurements ----------------------------------------------------------------------------
+
+    def throughput_round(self, ftp, http):
+        out_file = os.path.join(self.out, FILE)
+        checks = [
+            ("ftp_qxftp", lambda: self.run_wine([os.path.join(self.harness, "qxftp_get.exe"), self.win(self.kit),
+                                                 "127.0.0.1", str(ftp.port), "/" + FILE, self.win(out_file)], "ftp_qxftp")),
+            ("ftp_curl", lambda: self.run_native(["curl", "-sS", "-o", out_file, ftp.url(FILE)], "ftp_curl")),
+            ("http_qxhttp", lambda: self.run_wine([os.path.join(self.harness, "qxhttp_get.exe"), self.win(self.kit),
+                                                   http.url(FILE), self.win(out_file)], "http_qxhttp")),
+            ("http_winhttp", lambda: self.run_wine([os.path.join(self.harness, "winhttp_get.exe"), http.url(FILE),
+                                                    self.win(out_file)], "http_winhttp")),
+            ("http_curl", lambda: self.run_native(["curl", "-sS", "-o", out_file, http.url(FILE)], "http_curl")),
+            ("fennick_ftp", lambda: self.fennick_run(ftp.url(FILE), "fennick_ftp")),
+            ("fennick_http", lambda: self.fennick_run(http.url(FILE), "fennick_http")),
+        ]
+        for label, run in checks:
+            self.clear_out()
+            result = run()
+            seconds, rc = result[0], result[1]
+            produced = [os.path.getsize(os.path.join(self.out, n)) for n in os.listdir(self.out)]
+            if label.startswith("fennick"):
+                ok = rc == 0 and result[2]
+            else:
+                ok = rc == 0 and self.size in produced
+            self.record(label, seconds, ok, "exit %s" % rc)
+            self.log("%-13s %6.2f s%s" % (label, seconds, "" if ok else "  FAILED"))
+        self.clear_out()
+
+    def fennick_run(self, url, label, size=None):
+        """One whole Fennick.exe run; (seconds, exit, complete?, peak RSS KiB)."""
+        target = self.clear_download(FILE)
+        self.fennick_install(url)
+        seconds, rc, _, peak = self.run_wine([os.path.join(self.install, "Fennick.exe")], label, cwd=self.install,
+                                             extra_env={"FENNICK_SAMPLE_QUIET": "1"})
+        complete = os.path.isfile(target) and os.path.getsize(target) == (size or self.size)
+        self.clear_download(FILE)
+        return seconds, rc, complete, peak
+
+    def memory(self, ftp, http, big_name, big_size):
+        rows = []
+        for label, size, name in (("1 file", self.size, FILE), ("big file", big_size, big_name)):
+            for scheme, server in (("ftp", ftp), ("http", http)):
+                target = self.clear_download(name)
+                self.fennick_install(server.url(name))
+                seconds, rc, _, peak = self.run_wine([os.path.join(self.install, "Fennick.exe")],
+                                                     "memory_%s_%d" % (scheme, size), cwd=self.install,
+                                                     extra_env={"FENNICK_SAMPLE_QUIET": "1"})
+                complete = os.path.isfile(target) and os.path.getsize(target) == size
+                self.clear_download(name)
+                rows.append((scheme, size, peak, complete))
+                self.log("memory %-4s %5d MiB: peak %d KiB%s" % (scheme, size // MIB, peak, "" if complete else " INCOMPLETE"))
+        return rows
+
+    def interruptions(self, size):
+        """Cuts a Fennick FTP download at random byte offsets; the next run's restart offset tells
+        how many of the bytes received before the cut are fetched again."""
+        name = "BenchResume.exe"
+        package.make_package(os.path.join(self.build, "tests-bin", "FennickSampleSetup.exe"),
+                             os.path.join(self.serve, name), size)
+        rows = []
+        generator = random.Random(20261206)
+        with CutFtpServer(self.serve, servers.free_port()) as cut:
+            for index in range(self.args.interrupts):
+                point = generator.randrange(1, size)
+                self.clear_download(name)
+                self.fennick_install(cut.url(name))
+                cut.cut_next_transfer_at(point)
+                first = len(cut.transfers)
+                self.run_wine([os.path.join(self.install, "Fennick.exe")], "interrupt_%d_a" % index, cwd=self.install,
+                              extra_env={"FENNICK_SAMPLE_QUIET": "1"})
+                self.run_wine([os.path.join(self.install, "Fennick.exe")], "interrupt_%d_b" % index, cwd=self.install,
+                              extra_env={"FENNICK_SAMPLE_QUIET": "1"})
+                target = os.path.join(self.download_folder(), name)
+                complete = os.path.isfile(target) and os.path.getsize(target) == size
+                runs = cut.transfers[first:]
+                received = sum(t["sent"] for t in runs[:1])  # all of it reached the client: the server closed cleanly
+                resumed_at = runs[1]["rest"] if len(runs) > 1 else None
+                refetched = None if resumed_at is None else max(0, runs[0]["rest"] + received - resumed_at)
+                rows.append((point, resumed_at, refetched, complete))
+                self.log("interrupt at %d: resumed at %s, fetched again %s%s" % (
+                    point, resumed_at, refetched, "" if complete else ", INCOMPLETE"))
+                self.clear_download(name)
+        os.remove(os.path.join(self.serve, name))
+        return rows
+
+    def sizes(self):
+        rows = []
+        for name in package.KIT_FILES:
+            path = os.path.join(self.kit, name)
+            rows.append((name, os.path.getsize(path) if os.path.isfile(path) else None))
+        return rows
+
+    # ---- the run ---------------------------------------------------------------------------------
+
+    def run(self):
+        missing = package.missing_kit_files(self.kit)
+        if missing:
+            raise SystemExit("bench: the kit in %s lacks %s" % (self.kit, ", ".join(missing)))
+        sample = os.path.join(self.build, "tests-bin", "FennickSampleSetup.exe")
+        self.log("making %d MiB and a sparse %d MiB file" % (self.args.size_mib, self.args.big_mib))
+        package.make_package(sample, os.path.join(self.serve, FILE), self.size)
+        big_name = "BenchBig.exe"
+        big_size = self.args.big_mib * MIB
+        big_path = os.path.join(self.serve, big_name)
+        shutil.copyfile(sample, big_path)
+        os.truncate(big_path, big_size)  # sparse: zeros after the program cost no disk
+        os.chmod(big_path, 0o644)
+        self.install = package.fresh_install_folder(self.kit, os.path.join(self.work, "install"), "ftp://127.0.0.1/")
+        # A failed run would start the error checker; the bench measures downloads only.
+        os.remove(os.path.join(self.install, "QXChkErr.exe"))
+
+        with ExitStack() as stack:
+            ftp = stack.enter_context(servers.VsftpdServer(os.path.join(self.work, "ftp"), self.serve))
+            http = stack.enter_context(servers.NginxServer(os.path.join(self.work, "http"), self.serve))
+            self.session = stack.enter_context(winsession.WineSession(
+                ROOT, self.prefix, os.path.join(self.work, "session"), use_user_display=False))
+            for round_number in range(self.args.repeats):
+                self.log("throughput round %d of %d" % (round_number + 1, self.args.repeats))
+                self.throughput_round(ftp, http)
+            memory_rows = self.memory(ftp, http, big_name, big_size)
+            interrupt_rows = self.interruptions(min(self.size, 256 * MIB))
+        os.remove(big_path)
+        return self.table(memory_rows, interrupt_rows, self.sizes())
+
+    def median(self, label):
+        values = self.times.get(label)
+        return statistics.median(values) if values else None
+
+    def table(self, memory_rows, interrupt_rows, size_rows):
+        lines = []
+        add = lines.append
+
+        def rate(label):
+            seconds = self.median(label)
+            return "-" if seconds is None else "%.2f s, %.0f MiB/s" % (seconds, self.size / MIB / seconds)
+
+        def ratio(a, b, target):
+            x, y = self.median(a), self.median(b)
+            if x is None or y is None:
+                return "-", "-"
+            value = x / y
+            return "%.2f" % value, "yes" if value <= target else "no"
+
+        add("### Throughput, %d MiB from 127.0.0.1 (median of %d interleaved rounds; whole processes)" % (
+            self.args.size_mib, self.args.repeats))
+        add("")
+        add("| transfer | time | time ratio | target | met |")
+        add("|---|---|---|---|---|")
+        r, met = ratio("ftp_qxftp", "ftp_curl", 1.0)
+        add("| FTP, QXFtp.dll (harness under Wine) | %s | %s of curl | <= 1.0 | %s |" % (rate("ftp_qxftp"), r, met))
+        add("| FTP, native curl | %s | | | |" % rate("ftp_curl"))
+        r, met = ratio("http_qxhttp", "http_winhttp", 1.05)
+        add("| HTTP, QXHttp.dll (harness under Wine) | %s | %s of bare WinHTTP | <= 1.05 | %s |" % (rate("http_qxhttp"), r, met))
+        add("| HTTP, bare WinHTTP loop under Wine | %s | | | |" % rate("http_winhttp"))
+        r, _ = ratio("http_qxhttp", "http_curl", 99)
+        add("| HTTP, native curl | %s | QXHttp.dll takes %s of curl's time | (information) | |" % (rate("http_curl"), r))
+        r, met = ratio("fennick_ftp", "ftp_qxftp", 1.1)
+        add("| FTP, whole Fennick.exe run | %s | %s of QXFtp.dll alone | <= 1.1 | %s |" % (rate("fennick_ftp"), r, met))
+        r, met = ratio("fennick_http", "http_qxhttp", 1.1)
+        add("| HTTP, whole Fennick.exe run | %s | %s of QXHttp.dll alone | <= 1.1 | %s |" % (rate("fennick_http"), r, met))
+        add("")
+        add("### Peak memory of the Fennick.exe Wine process (peak RSS, Wine's own libraries included)")
+        add("")
+        add("| scheme | file | peak RSS | complete |")
+        add("|---|---|---|---|")
+        peaks = {}
+        for scheme, size, peak, complete in memory_rows:
+            peaks.setdefault(scheme, []).append(peak)
+            add("| %s | %d MiB%s | %.1f MiB | %s |" % (scheme.upper(), size // MIB, " (sparse)" if size != self.size else "",
+                                                     peak / 1024.0, "yes" if complete else "no"))
+        for scheme, values in peaks.items():
+            if len(values) == 2:
+                add("| %s | growth from the smaller to the larger file | %+.1f MiB | target: flat, <= 16 MiB: %s |" % (
+                    scheme.upper(), (values[1] - values[0]) / 1024.0, "met" if abs(values[1] - values[0]) <= 16 * 1024 else "not met"))
+        add("")
+        add("### Bytes fetched again after an interruption (FTP, Fennick.exe, %d random points)" % len(interrupt_rows))
+        add("")
+        add("| cut at byte | next run continued at | fetched again | target <= 1 MiB | complete |")
+        add("|---|---|---|---|---|")
+        for point, resumed_at, refetched, complete in interrupt_rows:
+            add("| %s | %s | %s | %s | %s |" % (format(point, ","), "-" if resumed_at is None else format(resumed_at, ","),
+                                                "-" if refetched is None else format(refetched, ","),
+                                                "yes" if refetched is not None and refetched <= MIB else "no",
+                                                "yes" if complete else "no"))
+        add("")
+        add("### Sizes of the built kit (x86_64)")
+        add("")
+        add("| file | bytes |")
+        add("|---|---|")
+        total = 0
+        for name, size in size_rows:
+            total += size or 0
+            add("| %s | %s |" % (name, "-" if size is None else format(size, ",")))
+        fennick = dict(size_rows).get("Fennick.exe") or 0
+        add("| Fennick.exe target <= 256 KiB | %s |" % ("met" if fennick <= 256 * 1024 else "not met"))
+        add("| whole kit | %s (target <= 1 MiB: %s) |" % (format(total, ","), "met" if total <= MIB else "not met"))
+        if self.notes:
+            add("")
+            add("Failed runs (left out of the medians): " + "; ".join(self.notes))
+        return "\n".join(lines)
+
+
+def machine_description():
+    cpu = "unknown CPU"
+    try:
+        with open("/proc/cpuinfo") as info:
+            for line in info:
+                if line.startswith("model name"):
+                    cpu = line.split(":", 1)[1].strip()
+                    break
+    except OSError:
+        pass
+    memory = ""
+    try:
+        with open("/proc/meminfo") as info:
+            memory = ", %.0f GiB memory" % (int(info.readline().split()[1]) / 1024.0 / 1024.0)
+    except (OSError, ValueError, IndexError):
+        pass
+    wine = subprocess.run([winsession.WINE, "--version"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                          text=True).stdout.strip()
+    return "%s, %d cores%s; %s %s; %s" % (cpu, os.cpu_count() or 0, memory, platform.system(), platform.release(), wine)
+
+
+def main(argv):
+    args = parse_arguments(argv)
+    command = "bench/run" + ("" if not argv else " " + " ".join(shlex.quote(a) for a in argv))
+    table = Bench(args).run()
+    stamp = datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d %H:%M UTC")
+    header = "Date: %s  \nMachine: %s  \nCommand: `%s`\n" % (stamp, machine_description(), command)
+    print(header)
+    print(table)
+    if not args.no_results_file:
+        results = os.path.join(HERE, "RESULTS.md")
+        with open(results, "w") as out:
+            out.write("# Fennick benchmark results\n\n" + header + "\n" + table + "\n")
+        print("\nbench: written to %s (add the closing note on targets by hand)" % results)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
