@@ -77,7 +77,9 @@ class CutFtpServer:
         authorizer.add_anonymous(self.folder, perm="elr")
         Handler.authorizer = authorizer
         Handler.banner = "bench"
-        logging.getLogger("pyftpdlib").setLevel(logging.ERROR)
+        quiet = logging.getLogger("pyftpdlib")  # with a handler of its own, pyftpdlib sets up no logging
+        quiet.addHandler(logging.NullHandler())
+        quiet.propagate = False
         self._server = FTPServer(("127.0.0.1", self.port), Handler)
         self._thread = threading.Thread(target=self._server.serve_forever, kwargs={"timeout": 0.2}, daemon=True)
         self._thread.start()
