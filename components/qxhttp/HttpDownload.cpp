@@ -1,0 +1,260 @@
+#include "HttpDownload.h"
+
+#include <vector>
+
+#include "RedirectRule.h"
+
+namespace {
+// Each wait before the body (resolve, connect, send, response headers) is shorter than the
+// installer's 20-second watchdog, so a dead server ends the call here, not by a killed thread.
+// A body that pauses is waited for longer: the caller's watchdog decides about stalls.
+constexpr int kResolveTimeoutMs = 15000;
+constexpr int kConnectTimeoutMs = 15000;
+constexpr int kSendTimeoutMs = 15000;
+constexpr DWORD kResponseTimeoutMs = 15000;
+constexpr int kReceiveTimeoutMs = 60000;
+constexpr ULONGLONG kFlushIntervalMs = 1000;
+// Header values longer than this are not headers we can use.
+constexpr DWORD kMaxHeaderChars = 8192;
+
+enum class HeaderResult { Absent, Present, Unusable };
+
+HeaderResult QueryHeader(HINTERNET request, DWORD id, std::wstring& value) {
+    DWORD bytes = 0;
+    if (WinHttpQueryHeaders(request, id, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER, &bytes,
+                            WINHTTP_NO_HEADER_INDEX)) {
+        value.clear();
+        return HeaderResult::Present;
+    }
+    const DWORD error = GetLastError();
+    if (error == ERROR_WINHTTP_HEADER_NOT_FOUND) return HeaderResult::Absent;
+    if (error != ERROR_INSUFFICIENT_BUFFER || bytes / sizeof(wchar_t) > kMaxHeaderChars) return HeaderResult::Unusable;
+    std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1, L'\0');
+    DWORD size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+    if (!WinHttpQueryHeaders(request, id, WINHTTP_HEADER_NAME_BY_INDEX, buffer.data(), &size,
+                             WINHTTP_NO_HEADER_INDEX)) {
+        return HeaderResult::Unusable;
+    }
+    value.assign(buffer.data(), size / sizeof(wchar_t));
+    return HeaderResult::Present;
+}
+
+std::wstring HeaderOrEmpty(HINTERNET request, DWORD id) {
+    std::wstring value;
+    return QueryHeader(request, id, value) == HeaderResult::Present ? value : std::wstring();
+}
+
+void SetPreferredTlsVersions(HINTERNET session) {
+    // TLS 1.2 and 1.3 where the system has 1.3; older systems reject the 1.3 flag, and a
+    // system that knows neither keeps its own defaults.
+    DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
+    if (WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols))) return;
+    protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
+    WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols));
+}
+}  // namespace
+
+CHttpDownload::CHttpDownload(std::wstring url, const std::wstring& targetPath, QXPROGRESSCALLBACK callback,
+                             void* context, int maxRedirects)
+    : m_url(std::move(url)),
+      m_callback(callback),
+      m_context(context),
+      m_maxRedirects(maxRedirects < 0 ? 0 : maxRedirects),
+      m_partialPath(targetPath + L"_tmp"),
+      m_state(targetPath + L"_tmp_sz") {}
+
+bool CHttpDownload::Report(int perMille) {
+    if (m_callback == nullptr) return true;
+    return m_callback(perMille, m_context) != 0;
+}
+
+bool CHttpDownload::OpenSession() {
+    m_session.reset(WinHttpOpen(L"QXHttp/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                WINHTTP_NO_PROXY_BYPASS, 0));
+    if (!m_session) return false;
+    if (!WinHttpSetTimeouts(m_session.get(), kResolveTimeoutMs, kConnectTimeoutMs, kSendTimeoutMs,
+                            kReceiveTimeoutMs)) {
+        return false;
+    }
+    SetPreferredTlsVersions(m_session.get());
+    DWORD http2 = WINHTTP_PROTOCOL_FLAG_HTTP2;  // where the system offers it; optional
+    WinHttpSetOption(m_session.get(), WINHTTP_OPTION_ENABLE_HTTP_PROTOCOL, &http2, sizeof(http2));
+    return true;
+}
+
+bool CHttpDownload::Send(const std::wstring& url, const RequestPlan& plan, Exchange& exchange) {
+    URL_COMPONENTS parts;
+    ZeroMemory(&parts, sizeof(parts));
+    parts.dwStructSize = sizeof(parts);
+    parts.dwSchemeLength = static_cast<DWORD>(-1);
+    parts.dwHostNameLength = static_cast<DWORD>(-1);
+    parts.dwUrlPathLength = static_cast<DWORD>(-1);
+    parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+    if (!WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return false;
+    if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) return false;
+    const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
+    // Path and query go out as configured (the fragment is never sent).
+    std::wstring object(parts.lpszUrlPath, parts.dwUrlPathLength);
+    object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    const size_t hash = object.find(L'#');
+    if (hash != std::wstring::npos) object.resize(hash);
+    if (object.empty()) object = L"/";
+
+    exchange.connection.reset(WinHttpConnect(m_session.get(), host.c_str(), parts.nPort, 0));
+    if (!exchange.connection) return false;
+    // WinHTTP's default escaping turns raw blanks and non-ASCII characters into escapes and
+    // leaves existing %xx sequences alone.
+    const DWORD flags = parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
+    exchange.request.reset(WinHttpOpenRequest(exchange.connection.get(), L"GET", object.c_str(), nullptr,
+                                              WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
+    HINTERNET request = exchange.request.get();
+    if (request == nullptr) return false;
+
+    // Redirects are ours to follow: bounded, and never from https down to http.
+    DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
+    if (!WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof(noRedirects))) return false;
+    DWORD responseTimeout = kResponseTimeoutMs;
+    if (!WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseTimeout,
+                          sizeof(responseTimeout))) {
+        return false;
+    }
+    // Certificate checks are left at WinHTTP's defaults (full verification); nothing here
+    // can relax them.
+    if (!m_proxy.ApplyTo(m_session.get(), request, url)) return false;
+
+    const std::wstring headers = RangeHeaders(plan);
+    const BOOL sent = headers.empty()
+                          ? WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
+                                               0, 0)
+                          : WinHttpSendRequest(request, headers.c_str(), static_cast<DWORD>(headers.size()),
+                                               WINHTTP_NO_REQUEST_DATA, 0, 0, 0);
+    return sent && WinHttpReceiveResponse(request, nullptr);
+}
+
+bool CHttpDownload::ReadFacts(HINTERNET request, ResponseFacts& facts) {
+    DWORD status = 0;
+    DWORD size = sizeof(status);
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX)) {
+        return false;
+    }
+    facts.status = static_cast<int>(status);
+    const HeaderResult length = QueryHeader(request, WINHTTP_QUERY_CONTENT_LENGTH, facts.contentLength);
+    const HeaderResult range = QueryHeader(request, WINHTTP_QUERY_CONTENT_RANGE, facts.contentRange);
+    if (length == HeaderResult::Unusable || range == HeaderResult::Unusable) return false;
+    facts.hasContentLength = length == HeaderResult::Present;
+    facts.hasContentRange = range == HeaderResult::Present;
+    return true;
+}
+
+bool CHttpDownload::FollowRedirect(HINTERNET request, std::wstring& url, int& redirectsLeft) {
+    if (redirectsLeft <= 0) return false;
+    --redirectsLeft;
+    std::wstring location;
+    if (QueryHeader(request, WINHTTP_QUERY_LOCATION, location) != HeaderResult::Present) return false;
+    std::wstring next;
+    if (!ResolveLocation(url, location, next) || !IsRedirectAllowed(url, next)) return false;
+    url = next;
+    return true;
+}
+
+bool CHttpDownload::StartWholeFile(HINTERNET request, const ResponseDecision& decision) {
+    const Validator validator = ChooseValidator(HeaderOrEmpty(request, WINHTTP_QUERY_ETAG),
+                                                HeaderOrEmpty(request, WINHTTP_QUERY_LAST_MODIFIED));
+    // The old validator goes before the old bytes, and the new one is recorded only for an
+    // empty file: whenever this stops, the state file never vouches for bytes of another version.
+    if (!m_state.WriteValidator(Validator())) return false;
+    if (!m_file.Truncate() || !m_state.WriteTotal(decision.total)) return false;
+    return m_state.WriteValidator(validator);
+}
+
+int CHttpDownload::Complete(const ResponseDecision& decision) {
+    if (m_file.Size() != decision.total || !m_state.WriteTotal(decision.total) || !m_file.FlushToDisk()) return 0;
+    int perMille = 0;
+    if (m_pacer.OnComplete(perMille) && !Report(perMille)) return 0;
+    return 1;
+}
+
+int CHttpDownload::ReceiveBody(HINTERNET request, const ResponseDecision& decision) {
+    // The installer may end this thread forcibly after a stall; on a slow link the buffer would
+    // then hold minutes of data. Writing it out at least once a second bounds that loss.
+    ULONGLONG lastFlushMs = GetTickCount64();
+    for (;;) {
+        DWORD available = 0;
+        if (!WinHttpQueryDataAvailable(request, &available)) break;
+        if (available == 0) break;
+        size_t capacity = 0;
+        char* space = m_file.FreeSpace(capacity);
+        if (space == nullptr) return 0;
+        const DWORD wanted = available < capacity ? available : static_cast<DWORD>(capacity);
+        DWORD received = 0;
+        if (!WinHttpReadData(request, space, wanted, &received) || received == 0) break;
+        // More bytes than the file has would not belong to it: keep none of them.
+        if (received > decision.total - m_file.Size()) {
+            m_file.Flush();
+            return 0;
+        }
+        m_file.Commit(received);
+        const ULONGLONG nowMs = GetTickCount64();
+        if (nowMs - lastFlushMs >= kFlushIntervalMs) {
+            if (!m_file.Flush()) return 0;
+            lastFlushMs = nowMs;
+        }
+        int perMille = 0;
+        if (m_pacer.OnBytes(m_file.Size(), decision.total, nowMs, perMille) &&
+            !Report(perMille)) {
+            m_file.Flush();  // what arrived is a valid start for a later run
+            return 0;
+        }
+    }
+    // Whatever ended the body, the bytes on hand continue the file: keep them for a later run.
+    // WinHTTP may end a body early without an error (a reset reads as a clean end under
+    // Wine): only the byte count proves the file whole.
+    if (!m_file.FlushToDisk() || m_file.Size() != decision.total) return 0;
+    int perMille = 0;
+    if (m_pacer.OnComplete(perMille) && !Report(perMille)) return 0;
+    return 1;
+}
+
+int CHttpDownload::Run() {
+    if (!m_file.Open(m_partialPath)) return 0;
+    PartialState previous;
+    previous.partialSize = m_file.Size();
+    previous.totalRecorded = m_state.ReadTotal(previous.recordedTotal);
+    previous.validator = m_state.ReadValidator();
+    RequestPlan plan = PlanRequest(previous);
+    if (!OpenSession()) return 0;
+
+    std::wstring url = m_url;
+    int redirectsLeft = m_maxRedirects;
+    bool askedAgain = false;
+    for (;;) {
+        Exchange exchange;
+        if (!Send(url, plan, exchange)) return 0;
+        HINTERNET request = exchange.request.get();
+        ResponseFacts facts;
+        if (!ReadFacts(request, facts)) return 0;
+        const ResponseDecision decision = DecideResponse(plan, facts);
+        switch (decision.action) {
+        case ResponseAction::Redirect:
+            if (!FollowRedirect(request, url, redirectsLeft)) return 0;
+            continue;
+        case ResponseAction::RequestAgainFromZero:
+            if (askedAgain) return 0;
+            askedAgain = true;
+            plan = RequestPlan();
+            continue;
+        case ResponseAction::AlreadyComplete:
+            return Complete(decision);
+        case ResponseAction::WriteFromZero:
+            if (!StartWholeFile(request, decision)) return 0;
+            return ReceiveBody(request, decision);
+        case ResponseAction::ContinueAtOffset:
+            if (decision.offset != m_file.Size() || !m_state.WriteTotal(decision.total)) return 0;
+            return ReceiveBody(request, decision);
+        case ResponseAction::Fail:
+            return 0;
+        }
+        return 0;
+    }
+}

@@ -1,0 +1,51 @@
+#pragma once
+#include <windows.h>
+#include <winhttp.h>
+
+#include <cstdint>
+#include <string>
+
+#include "DownloadStateFile.h"
+#include "PartialFile.h"
+#include "ProgressPacer.h"
+#include "QXHttp.h"
+#include "ResumeDecision.h"
+#include "SystemProxy.h"
+#include "WinHttpHandle.h"
+
+// One call of QXGFWCB: fetch a URL into the partial file, continuing it when that is safe.
+class CHttpDownload {
+public:
+    CHttpDownload(std::wstring url, const std::wstring& targetPath, QXPROGRESSCALLBACK callback, void* context,
+                  int maxRedirects);
+    CHttpDownload(const CHttpDownload&) = delete;
+    CHttpDownload& operator=(const CHttpDownload&) = delete;
+
+    int Run();  // 1 = the partial file holds the whole file
+
+private:
+    struct Exchange {
+        WinHttpHandle connection;
+        WinHttpHandle request;
+    };
+
+    bool OpenSession();
+    bool Send(const std::wstring& url, const RequestPlan& plan, Exchange& exchange);
+    bool ReadFacts(HINTERNET request, ResponseFacts& facts);
+    bool FollowRedirect(HINTERNET request, std::wstring& url, int& redirectsLeft);
+    bool StartWholeFile(HINTERNET request, const ResponseDecision& decision);
+    int Complete(const ResponseDecision& decision);
+    int ReceiveBody(HINTERNET request, const ResponseDecision& decision);
+    bool Report(int perMille);  // false when the caller asked to stop
+
+    std::wstring m_url;
+    QXPROGRESSCALLBACK m_callback;
+    void* m_context;
+    int m_maxRedirects;
+    std::wstring m_partialPath;
+    CDownloadStateFile m_state;
+    CPartialFile m_file;
+    ProgressPacer m_pacer;
+    WinHttpHandle m_session;
+    CSystemProxy m_proxy;
+};

@@ -1,0 +1,41 @@
+#pragma once
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The partial file, held open for the whole call so that its size cannot change under us.
+// Bytes are collected in a large buffer and written in big blocks (the transfer reads into
+// the buffer's free space directly). Memory use stays flat whatever the file size.
+class CPartialFile {
+public:
+    static constexpr size_t kBufferSize = 1u << 20;
+
+    CPartialFile() = default;
+    CPartialFile(const CPartialFile&) = delete;
+    CPartialFile& operator=(const CPartialFile&) = delete;
+
+    bool Open(const std::wstring& path);
+    uint64_t Size() const { return m_size; }  // bytes on disk plus bytes buffered
+
+    bool Truncate();                          // back to an empty file
+    // Free space in the buffer, writing the buffer out first when it is full; null on a write failure.
+    char* FreeSpace(size_t& capacity);
+    void Commit(size_t count);                // `count` bytes were placed at FreeSpace()
+    bool Flush();                             // buffer to the file
+    bool FlushToDisk();                       // and the file to the disk
+
+private:
+    struct HandleCloser {
+        void operator()(HANDLE handle) const {
+            if (handle != INVALID_HANDLE_VALUE && handle != nullptr) CloseHandle(handle);
+        }
+    };
+    std::unique_ptr<void, HandleCloser> m_file;
+    std::vector<char> m_buffer;
+    size_t m_buffered = 0;
+    uint64_t m_size = 0;
+};

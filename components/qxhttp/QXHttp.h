@@ -1,0 +1,15 @@
+#pragma once
+// Public entry of QXHttp.dll.
+#include <windows.h>
+
+typedef int(CALLBACK* QXPROGRESSCALLBACK)(int nPerMille, void* pContext);  // 1 = go on, 0 = stop
+
+// Fetches `url` (http or https) into targetPath + "_tmp", keeping its state in
+// targetPath + "_tmp_sz" (section "Main": "size" = total bytes, plus the validator it needs to
+// continue a partial file safely; other keys are left alone).
+// maxRedirects: the most redirects followed in this call (the installer passes 10); a
+// further redirect fails the call. Values below 0 count as 0.
+// Returns 1 only when targetPath + "_tmp" holds the whole file; 0 on any failure or when
+// the callback asked to stop (returned 0).
+extern "C" int WINAPI QXGFWCB(const wchar_t* url, const wchar_t* targetPath, QXPROGRESSCALLBACK callback,
+                              void* pContext, int maxRedirects);
