@@ -2,7 +2,11 @@
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
+
+#include "config/FileHandle.h"
+#include "config/PathHelper.h"
 
 namespace {
 
@@ -27,6 +31,27 @@ bool ReadsBackUnchanged(const std::wstring& value) {
     return true;
 }
 
+// The writer keeps a file's encoding and makes new files in the ANSI code page, where text
+// without an ANSI form turns into "?". A new or empty file therefore starts as UTF-16 (a
+// byte-order mark alone); an existing ANSI file takes only values with an exact ANSI form.
+bool CanHoldValue(const std::wstring& file, const std::wstring& value) {
+    const CFileHandle handle(CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle.IsOpen()) return false;
+    unsigned char head[2] = {};
+    DWORD count = 0;
+    if (!ReadFile(handle.Get(), head, sizeof(head), &count, nullptr)) return false;
+    if (count == 0) {
+        const unsigned char byteOrderMark[2] = {0xFF, 0xFE};
+        return WriteFile(handle.Get(), byteOrderMark, sizeof(byteOrderMark), &count, nullptr) &&
+               count == sizeof(byteOrderMark);
+    }
+    if (count == 2 && head[0] == 0xFF && head[1] == 0xFE) return true;
+    std::string ansi;
+    return CPathHelper().WideToAnsiExact(value, ansi) == 1;
+}
+
 }  // namespace
 
 std::wstring ReadIniString(const std::wstring& file, const wchar_t* section, const wchar_t* key) {
@@ -45,6 +70,6 @@ std::wstring ReadIniString(const std::wstring& file, const wchar_t* section, con
 int WriteIniString(const std::wstring& file, const wchar_t* section, const wchar_t* key,
                    const std::wstring& value) {
     if (section == nullptr || key == nullptr) return 0;  // null would delete instead of write
-    if (!ReadsBackUnchanged(value)) return 0;
+    if (!ReadsBackUnchanged(value) || !CanHoldValue(file, value)) return 0;
     return WritePrivateProfileStringW(section, key, value.c_str(), file.c_str()) ? 1 : 0;
 }

@@ -1,5 +1,7 @@
 #include "config/PathHelper.h"
 
+#include "config/FileHandle.h"
+
 #include <cwchar>
 #include <new>
 
@@ -47,16 +49,6 @@ bool FitsSizeQuery(const std::wstring& path) {
     return !path.empty() && path.size() < CPathHelper::SIZE_QUERY_CAPACITY &&
            path.find(L'\0') == std::wstring::npos;
 }
-
-struct FileHandle {
-    HANDLE handle;
-    explicit FileHandle(HANDLE h) : handle(h) {}
-    ~FileHandle() {
-        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-};
 
 HANDLE OpenForSize(const std::wstring& path) {
     return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -176,18 +168,18 @@ int CPathHelper::WideToAnsiExact(const std::wstring& text, std::string& out) {
 
 unsigned int CPathHelper::QueryFileSize(const std::wstring& path) {
     if (!FitsSizeQuery(path)) return 0;
-    FileHandle file(OpenForSize(path));
-    if (file.handle == INVALID_HANDLE_VALUE) return 0;
-    const DWORD size = GetFileSize(file.handle, nullptr);
+    const CFileHandle file(OpenForSize(path));
+    if (!file.IsOpen()) return 0;
+    const DWORD size = GetFileSize(file.Get(), nullptr);
     return size == INVALID_FILE_SIZE ? 0 : size;
 }
 
 int CPathHelper::QueryFileSize64(const std::wstring& path, unsigned long long& size) {
     if (!FitsSizeQuery(path)) return 0;
-    FileHandle file(OpenForSize(path));
-    if (file.handle == INVALID_HANDLE_VALUE) return 0;
+    const CFileHandle file(OpenForSize(path));
+    if (!file.IsOpen()) return 0;
     LARGE_INTEGER value;
-    if (!GetFileSizeEx(file.handle, &value) || value.QuadPart < 0) return 0;
+    if (!GetFileSizeEx(file.Get(), &value) || value.QuadPart < 0) return 0;
     size = static_cast<unsigned long long>(value.QuadPart);
     return 1;
 }
