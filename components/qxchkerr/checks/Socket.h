@@ -1,0 +1,81 @@
+#pragma once
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "checks/Deadline.h"
+
+// Winsock for the lifetime of the object (WSAStartup is reference counted, so nesting is fine).
+class CWinsockSession {
+public:
+    CWinsockSession();
+    ~CWinsockSession();
+    CWinsockSession(const CWinsockSession&) = delete;
+    CWinsockSession& operator=(const CWinsockSession&) = delete;
+    bool Ready() const { return m_bReady; }
+
+private:
+    bool m_bReady = false;
+};
+
+// One resolved address of the server, ready for connect().
+struct CSocketAddress {
+    sockaddr_storage m_storage{};
+    int m_nLength = 0;
+    std::wstring ToString() const;  // "127.0.0.1:21", "[::1]:21"
+};
+
+// Owns a socket; closes it once.
+class CSocket {
+public:
+    CSocket() = default;
+    explicit CSocket(SOCKET s) : m_socket(s) {}
+    ~CSocket() { Reset(); }
+    CSocket(CSocket&& other) noexcept : m_socket(other.Release()) {}
+    CSocket& operator=(CSocket&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            m_socket = other.Release();
+        }
+        return *this;
+    }
+    CSocket(const CSocket&) = delete;
+    CSocket& operator=(const CSocket&) = delete;
+
+    SOCKET Get() const { return m_socket; }
+    bool Valid() const { return m_socket != INVALID_SOCKET; }
+    SOCKET Release() {
+        const SOCKET s = m_socket;
+        m_socket = INVALID_SOCKET;
+        return s;
+    }
+    void Reset() {
+        if (m_socket != INVALID_SOCKET) closesocket(m_socket);
+        m_socket = INVALID_SOCKET;
+    }
+
+private:
+    SOCKET m_socket = INVALID_SOCKET;
+};
+
+// How one connection attempt ended.
+enum class ConnectOutcome { Connected, Refused, TimedOut, Unreachable };
+
+struct ConnectAttempt {
+    ConnectOutcome outcome = ConnectOutcome::Unreachable;
+    CSocket socket;         // connected and back in blocking mode when outcome is Connected
+    int nError = 0;         // the Winsock error of a failed attempt
+};
+
+// Connects to one address, waiting no longer than the deadline.
+ConnectAttempt ConnectWithin(const CSocketAddress& address, const CDeadline& deadline);
+
+// Sends all bytes before the deadline; false on any error or when time runs out.
+bool SendAllWithin(SOCKET s, const std::string& bytes, const CDeadline& deadline);
+
+enum class ReceiveOutcome { Data, Closed, TimedOut, Failed };
+// Waits for data until the deadline, then receives at most `capacity` bytes into `buffer`.
+ReceiveOutcome ReceiveWithin(SOCKET s, char* buffer, int capacity, int& received, const CDeadline& deadline);
