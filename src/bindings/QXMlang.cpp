@@ -10,6 +10,22 @@ constexpr size_t kPathCapacity = 2048;
 // Texts are fetched into 1024 characters, terminator included.
 constexpr int kTextCapacity = 1024;
 
+// Keeps the system from asking the user about a damaged or unloadable library file: a library
+// that cannot be loaded is silently absent.
+class QuietLoadErrors {
+public:
+    QuietLoadErrors() { m_changed = SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &m_previous); }
+    ~QuietLoadErrors() {
+        if (m_changed) SetThreadErrorMode(m_previous, nullptr);
+    }
+    QuietLoadErrors(const QuietLoadErrors&) = delete;
+    QuietLoadErrors& operator=(const QuietLoadErrors&) = delete;
+
+private:
+    DWORD m_previous = 0;
+    BOOL m_changed = FALSE;
+};
+
 template <typename Entry>
 Entry LookUp(HMODULE hModule, const char* name) {
     return reinterpret_cast<Entry>(GetProcAddress(hModule, name));
@@ -44,7 +60,10 @@ CQXMlang::CQXMlang() {
         return;
     }
 
-    hLibrary.reset(LoadLibraryW(libraryPath.c_str()));
+    {
+        QuietLoadErrors quiet;
+        hLibrary.reset(LoadLibraryW(libraryPath.c_str()));
+    }
     if (!hLibrary) return;
 
     HMODULE hModule = hLibrary.get();

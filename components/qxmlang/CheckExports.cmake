@@ -1,0 +1,23 @@
+# cmake -DOBJDUMP=... -DLIBRARY=... -P CheckExports.cmake
+# Fails unless the library exports exactly the seven entries, under their plain names.
+set(expected GetLanguageStringA GetLanguageStringW InitializeQXMlagTls SetActiveLanguage SetInitQXMlagIniFileW
+             SetMLGFile UnInitializeQXMlagTls)
+execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "objdump -p ${LIBRARY} failed")
+endif()
+string(FIND "${dump}" "[Ordinal/Name Pointer] Table" table_start)
+if(table_start EQUAL -1)
+  message(FATAL_ERROR "${LIBRARY} has no export name table")
+endif()
+string(SUBSTRING "${dump}" ${table_start} -1 table)
+string(REGEX MATCHALL "\n\t\\[ *[0-9]+\\] [^\n]+" rows "${table}")
+set(names)
+foreach(row ${rows})
+  string(REGEX REPLACE "^\n\t\\[ *[0-9]+\\] " "" name "${row}")
+  list(APPEND names ${name})
+endforeach()
+list(SORT names)
+if(NOT names STREQUAL expected)
+  message(FATAL_ERROR "${LIBRARY} exports [${names}], expected [${expected}]")
+endif()
