@@ -55,7 +55,8 @@ bool CanHoldValue(const std::wstring& file, const std::wstring& value) {
 }  // namespace
 
 std::wstring ReadIniString(const std::wstring& file, const wchar_t* section, const wchar_t* key) {
-    if (section == nullptr || key == nullptr) return MISSING;  // null would list names instead
+    // A null name would list names instead; an empty file name would mean WIN.INI.
+    if (section == nullptr || key == nullptr || file.empty()) return MISSING;
     std::vector<wchar_t> buffer(INI_VALUE_CAPACITY);
     const DWORD length = ReadInto(buffer, file, section, key);
     if (length >= INI_VALUE_CAPACITY - 1) {
@@ -69,7 +70,8 @@ std::wstring ReadIniString(const std::wstring& file, const wchar_t* section, con
 
 int WriteIniString(const std::wstring& file, const wchar_t* section, const wchar_t* key,
                    const std::wstring& value) {
-    if (section == nullptr || key == nullptr) return 0;  // null would delete instead of write
+    // A null name would delete instead of write; an empty file name would mean WIN.INI.
+    if (section == nullptr || key == nullptr || file.empty()) return 0;
     if (!ReadsBackUnchanged(value) || !CanHoldValue(file, value)) return 0;
     return WritePrivateProfileStringW(section, key, value.c_str(), file.c_str()) ? 1 : 0;
 }

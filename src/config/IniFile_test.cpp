@@ -18,6 +18,7 @@ TEST(IniFile, ValuesReadBackAndMissingOnesAreErr) {
     EXPECT_EQ(ReadIniString(file, L"Other", L"size"), L"ERR");
     EXPECT_EQ(ReadIniString(file, L"Main", L"RetryCount"), L"ERR");
     EXPECT_EQ(ReadIniString(file, L"Main", nullptr), L"ERR");
+    EXPECT_EQ(WriteIniString(L"", L"Main", L"size", L"1"), 0);
     // An empty value is present, not missing; only "ERR" itself means missing.
     EXPECT_EQ(WriteIniString(file, L"Main", L"empty", L""), 1);
     EXPECT_EQ(ReadIniString(file, L"Main", L"empty"), L"");
