@@ -1,0 +1,14 @@
+#pragma once
+#include <cstddef>
+#include <string>
+
+namespace qxftp {
+
+constexpr size_t kMaxCommandArgument = 4096;
+
+// Builds one command line, "VERB argument\r\n" (or "VERB\r\n" for an empty argument).
+// Returns false for an argument that holds CR, LF or NUL, which would smuggle a second command
+// onto the control connection, or that is longer than kMaxCommandArgument.
+bool FormatCommand(const char* verb, const std::string& argument, std::string& line);
+
+}  // namespace qxftp

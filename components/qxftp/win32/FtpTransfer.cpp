@@ -1,0 +1,280 @@
+// The transfers of a session: passive data connections, download with resume, upload, name list.
+#include <memory>
+#include <vector>
+
+#include "protocol/ReplyValues.h"
+#include "protocol/ResumePlan.h"
+#include "win32/FtpSession.h"
+#include "win32/LocalFile.h"
+#include "win32/StateRecord.h"
+#include "win32/TransferParts.h"
+
+namespace qxftp {
+
+namespace {
+
+std::string ByteCount(std::uint64_t received, std::uint64_t expected) {
+    return std::to_string(received) + " of " + std::to_string(expected) + " bytes";
+}
+
+// The transfer buffer: one allocation per transfer, whatever the file's size.
+bool AllocateBuffer(std::vector<char>& buffer, Failure& failure) {
+    try {
+        buffer.resize(kTransferBufferSize);
+    } catch (...) {
+        return Fail(failure, QXFTP_E_NO_RESOURCES, "no memory for the transfer buffer");
+    }
+    return true;
+}
+
+}  // namespace
+
+bool FtpSession::OpenPassive(SocketHandle& data, Failure& failure) {
+    std::uint16_t port = 0;
+    FtpReply reply;
+    bool havePort = false;
+    if (!m_pasvOnly && !m_epsvRefused) {
+        if (!m_control.Command("EPSV", "", reply, failure)) return false;
+        havePort = ParseExtendedPassiveReply(reply, port);
+        if (!havePort && reply.code == 229) return Fail(failure, QXFTP_E_PROTOCOL, "unreadable EPSV reply", &reply);
+        // A server (or a firewall) that does not know EPSV: PASV from now on in this session.
+        if (!havePort) m_epsvRefused = true;
+    }
+    if (!havePort) {
+        if (!m_control.Command("PASV", "", reply, failure)) return false;
+        if (!ParsePassiveReply(reply, port)) {
+            const int code = reply.code == 227 ? QXFTP_E_PROTOCOL : QXFTP_E_REFUSED;
+            return Fail(failure, code, "no passive data connection offered", &reply);
+        }
+    }
+    // Always the control connection's peer: the address in a PASV reply may be a private,
+    // translated or forged one.
+    SocketAddress address;
+    if (!PeerAddressWithPort(m_control.Socket(), port, address)) {
+        return Fail(failure, QXFTP_E_CONNECTION_LOST, "the control connection has no peer address");
+    }
+    if (!ConnectToAddress(address, kConnectTimeoutMs, data, failure)) return false;
+    if (!SetSocketTimeouts(data.Get(), m_receiveTimeoutMs, m_receiveTimeoutMs)) {
+        return Fail(failure, QXFTP_E_NO_RESOURCES, "cannot set the data connection's time-outs");
+    }
+    return true;
+}
+
+bool FtpSession::StartAfresh(LocalFile& file, const StateRecord& record, const std::string& stamp,
+                             Failure& failure) {
+    // The stamp is recorded before the first byte arrives, so that any partial file left
+    // behind is tied to the version it came from.
+    return file.TruncateToZero(failure) && record.Write(stamp, failure);
+}
+
+bool FtpSession::ReceiveData(SocketHandle& data, DataSink& sink, TransferProgress* progress, std::uint64_t offset,
+                             std::uint64_t& received, Failure& failure) {
+    std::vector<char> buffer;
+    if (!AllocateBuffer(buffer, failure)) return false;
+    size_t filled = 0;
+    received = 0;
+    for (;;) {
+        const int got = ReceiveSome(data.Get(), buffer.data() + filled, buffer.size() - filled, failure,
+                                    "no data from the server");
+        if (got < 0) {
+            // Keep what arrived: it is a valid beginning of the file.
+            Failure ignored;
+            sink.Accept(buffer.data(), filled, ignored);
+            return false;
+        }
+        if (got == 0) break;
+        filled += static_cast<size_t>(got);
+        received += static_cast<std::uint64_t>(got);
+        if (filled == buffer.size()) {
+            if (!sink.Accept(buffer.data(), filled, failure)) return false;
+            filled = 0;
+        }
+        if (progress != nullptr && !progress->OnBytes(offset + received)) {
+            if (!sink.Accept(buffer.data(), filled, failure)) return false;
+            return Fail(failure, QXFTP_E_STOPPED, "stopped by the progress callback");
+        }
+    }
+    return sink.Accept(buffer.data(), filled, failure);
+}
+
+bool FtpSession::ReadFinalReply(bool shortWait, FtpReply& reply, Failure& failure) {
+    if (shortWait && !m_control.SetReceiveTimeout(kShortReplyTimeoutMs)) {
+        return Fail(failure, QXFTP_E_NO_RESOURCES, "cannot set the reply time-out");
+    }
+    const bool ok = m_control.ReadReply(reply, failure);
+    if (ok && shortWait && !m_control.SetReceiveTimeout(m_receiveTimeoutMs)) {
+        DropConnection();
+        return Fail(failure, QXFTP_E_NO_RESOURCES, "cannot set the reply time-out");
+    }
+    return ok;
+}
+
+bool FtpSession::Download(const std::string& remotePath, const std::string& localPath, int mode,
+                          QXPROGRESSCALLBACK callback, void* context, Failure& failure) {
+    if (mode != QXFTP_MODE_REPLACE && mode != QXFTP_MODE_CONTINUE) {
+        return Fail(failure, QXFTP_E_INVALID_ARGUMENT, "unknown transfer mode " + std::to_string(mode));
+    }
+    if (!RequireLogon(failure) || !SetBinaryType(failure)) return false;
+    std::uint64_t remoteSize = 0;
+    std::string stamp;
+    if (!QuerySize(remotePath, remoteSize, failure) || !QueryModified(remotePath, stamp, failure)) return false;
+
+    LocalFile file;
+    bool existed = false;
+    std::uint64_t localSize = 0;
+    if (!file.OpenForWriting(localPath, existed, failure) || !file.Size(localSize, failure)) return false;
+    const StateRecord record(localPath);
+
+    ResumeFacts facts;
+    facts.continueRequested = mode == QXFTP_MODE_CONTINUE;
+    facts.localExists = existed;
+    facts.localSize = localSize;
+    facts.remoteSize = remoteSize;
+    facts.remoteModified = stamp;
+    facts.recordedModified = record.Read();
+    const ResumePlan plan = PlanResume(facts);
+    if (plan.action == ResumeAction::NothingToTransfer) return true;
+    std::uint64_t offset = plan.offset;
+    if (plan.action == ResumeAction::StartFromZero && !StartAfresh(file, record, stamp, failure)) return false;
+    // The file is held against writers, so its end is still where the plan saw it.
+    if (plan.action == ResumeAction::ContinueAtOffset && !file.SeekTo(offset, failure)) return false;
+
+    SocketHandle data;
+    if (!OpenPassive(data, failure)) return false;
+    FtpReply reply;
+    if (offset > 0) {
+        if (!m_control.Command("REST", std::to_string(offset), reply, failure)) return false;
+        if (reply.code != 350) {
+            // The server cannot continue: the whole file, then.
+            offset = 0;
+            if (!StartAfresh(file, record, stamp, failure)) return false;
+        }
+    }
+    if (!m_control.Command("RETR", remotePath, reply, failure)) return false;
+    if (!reply.IsPreliminary() && !reply.IsPositive()) {
+        const int code = reply.code == 550 ? QXFTP_E_NOT_FOUND : QXFTP_E_REFUSED;
+        return Fail(failure, code, "RETR refused", &reply);
+    }
+    const bool finalReplyPending = reply.IsPreliminary();
+
+    FileSink sink(file);
+    TransferProgress progress(callback, context, remoteSize);
+    std::uint64_t received = 0;
+    const bool dataEnded = ReceiveData(data, sink, &progress, offset, received, failure);
+    data.Close();
+    if (!dataEnded) {
+        // Stopped, timed out or the local file failed: the control connection is in an unknown
+        // state (a transfer reply may still come), so the session ends here.
+        DropConnection();
+        return false;
+    }
+    const bool countRight = IsWholeDownload(226, offset, received, remoteSize);
+    if (finalReplyPending && !ReadFinalReply(!countRight, reply, failure)) {
+        if (!countRight) return Fail(failure, QXFTP_E_INCOMPLETE, "transfer ended after " + ByteCount(offset + received, remoteSize));
+        return false;
+    }
+    if (IsWholeDownload(reply.code, offset, received, remoteSize)) return true;
+    if (!countRight) {
+        return Fail(failure, QXFTP_E_INCOMPLETE, "transfer ended after " + ByteCount(offset + received, remoteSize), &reply);
+    }
+    return Fail(failure, QXFTP_E_INCOMPLETE, "the server reports the transfer failed", &reply);
+}
+
+bool FtpSession::Upload(const std::string& localPath, const std::string& remotePath, int mode,
+                        QXPROGRESSCALLBACK callback, void* context, Failure& failure) {
+    if (mode != QXFTP_MODE_REPLACE && mode != QXFTP_MODE_CONTINUE) {
+        return Fail(failure, QXFTP_E_INVALID_ARGUMENT, "unknown transfer mode " + std::to_string(mode));
+    }
+    if (!RequireLogon(failure) || !SetBinaryType(failure)) return false;
+    LocalFile file;
+    std::uint64_t localSize = 0;
+    if (!file.OpenForReading(localPath, failure) || !file.Size(localSize, failure)) return false;
+
+    std::uint64_t offset = 0;
+    FtpReply reply;
+    if (mode == QXFTP_MODE_CONTINUE) {
+        std::uint64_t remoteSize = 0;
+        if (!m_control.Command("SIZE", remotePath, reply, failure)) return false;
+        if (ParseSizeReply(reply, remoteSize)) {
+            if (remoteSize == localSize) return true;
+            if (remoteSize < localSize) offset = remoteSize;
+        }
+    }
+    if (!file.SeekTo(offset, failure)) return false;
+
+    SocketHandle data;
+    if (!OpenPassive(data, failure)) return false;
+    const char* verb = offset > 0 ? "APPE" : "STOR";
+    if (!m_control.Command(verb, remotePath, reply, failure)) return false;
+    if (!reply.IsPreliminary() && !reply.IsPositive()) {
+        return Fail(failure, QXFTP_E_REFUSED, std::string(verb) + " refused", &reply);
+    }
+    const bool finalReplyPending = reply.IsPreliminary();
+
+    std::vector<char> buffer;
+    if (!AllocateBuffer(buffer, failure)) return false;
+    TransferProgress progress(callback, context, localSize);
+    std::uint64_t sent = 0;
+    for (;;) {
+        size_t read = 0;
+        if (!file.Read(buffer.data(), buffer.size(), read, failure)) {
+            DropConnection();
+            return false;
+        }
+        if (read == 0) break;
+        if (!SendAll(data.Get(), buffer.data(), read, failure, "cannot send data")) {
+            DropConnection();
+            return false;
+        }
+        sent += read;
+        if (!progress.OnBytes(offset + sent)) {
+            DropConnection();
+            return Fail(failure, QXFTP_E_STOPPED, "stopped by the progress callback");
+        }
+    }
+    shutdown(data.Get(), SD_SEND);
+    data.Close();
+    if (finalReplyPending && !ReadFinalReply(false, reply, failure)) return false;
+    if (reply.code != 226 && reply.code != 250) {
+        return Fail(failure, QXFTP_E_INCOMPLETE, "the server reports the transfer failed", &reply);
+    }
+    if (offset + sent != localSize) {
+        return Fail(failure, QXFTP_E_LOCAL_FILE, "the local file changed during the upload");
+    }
+    // Where the server reports sizes, it must now hold exactly the local file's length.
+    if (!m_control.Command("SIZE", remotePath, reply, failure)) return false;
+    std::uint64_t stored = 0;
+    if (ParseSizeReply(reply, stored) && stored != localSize) {
+        return Fail(failure, QXFTP_E_INCOMPLETE, "the server holds " + ByteCount(stored, localSize));
+    }
+    return true;
+}
+
+bool FtpSession::FirstName(const std::string& remotePath, size_t maxLength, std::string& name, Failure& failure) {
+    if (!RequireLogon(failure)) return false;
+    SocketHandle data;
+    if (!OpenPassive(data, failure)) return false;
+    FtpReply reply;
+    if (!m_control.Command("NLST", remotePath, reply, failure)) return false;
+    if (reply.code == 450 || reply.code == 550) return Fail(failure, QXFTP_E_NOT_FOUND, "nothing listed", &reply);
+    if (!reply.IsPreliminary() && !reply.IsPositive()) return Fail(failure, QXFTP_E_REFUSED, "NLST refused", &reply);
+    const bool finalReplyPending = reply.IsPreliminary();
+
+    FirstLineSink sink(maxLength);
+    std::uint64_t received = 0;
+    const bool dataEnded = ReceiveData(data, sink, nullptr, 0, received, failure);
+    data.Close();
+    if (!dataEnded) {
+        DropConnection();
+        return false;
+    }
+    sink.EndLine();
+    if (finalReplyPending && !ReadFinalReply(false, reply, failure)) return false;
+    if (reply.code != 226 && reply.code != 250) return Fail(failure, QXFTP_E_INCOMPLETE, "listing failed", &reply);
+    if (sink.TooLong()) return Fail(failure, QXFTP_E_BUFFER_TOO_SMALL, "the first name does not fit");
+    if (sink.Line().empty()) return Fail(failure, QXFTP_E_NOT_FOUND, "the listing is empty");
+    name = sink.Line();
+    return true;
+}
+
+}  // namespace qxftp

@@ -1,0 +1,92 @@
+#include "win32/LocalFile.h"
+
+namespace qxftp {
+
+namespace {
+
+std::string WithError(const std::string& what, const std::string& path) {
+    return what + " " + path + " (error " + std::to_string(GetLastError()) + ")";
+}
+
+constexpr DWORD kMaxPiece = 1u << 30;
+
+}  // namespace
+
+bool IsUsablePath(const char* path) { return path != nullptr && path[0] != '\0'; }
+
+bool LocalFile::OpenForWriting(const std::string& path, bool& existed, Failure& failure) {
+    Close();
+    m_handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (m_handle == INVALID_HANDLE_VALUE) return Fail(failure, QXFTP_E_LOCAL_FILE, WithError("cannot open", path));
+    existed = GetLastError() == ERROR_ALREADY_EXISTS;
+    m_path = path;
+    return true;
+}
+
+bool LocalFile::OpenForReading(const std::string& path, Failure& failure) {
+    Close();
+    m_handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (m_handle == INVALID_HANDLE_VALUE) return Fail(failure, QXFTP_E_LOCAL_FILE, WithError("cannot open", path));
+    m_path = path;
+    return true;
+}
+
+void LocalFile::Close() {
+    if (m_handle != INVALID_HANDLE_VALUE) {
+        CloseHandle(m_handle);
+        m_handle = INVALID_HANDLE_VALUE;
+    }
+}
+
+bool LocalFile::Size(std::uint64_t& size, Failure& failure) const {
+    LARGE_INTEGER value;
+    if (!GetFileSizeEx(m_handle, &value)) return Fail(failure, QXFTP_E_LOCAL_FILE, WithError("cannot size", m_path));
+    size = static_cast<std::uint64_t>(value.QuadPart);
+    return true;
+}
+
+bool LocalFile::TruncateToZero(Failure& failure) {
+    LARGE_INTEGER zero{};
+    if (!SetFilePointerEx(m_handle, zero, nullptr, FILE_BEGIN) || !SetEndOfFile(m_handle)) {
+        return Fail(failure, QXFTP_E_LOCAL_FILE, WithError("cannot empty", m_path));
+    }
+    return true;
+}
+
+bool LocalFile::SeekTo(std::uint64_t offset, Failure& failure) {
+    LARGE_INTEGER position;
+    position.QuadPart = static_cast<LONGLONG>(offset);
+    LARGE_INTEGER reached{};
+    if (!SetFilePointerEx(m_handle, position, &reached, FILE_BEGIN) ||
+        static_cast<std::uint64_t>(reached.QuadPart) != offset) {
+        return Fail(failure, QXFTP_E_LOCAL_FILE, WithError("cannot position in", m_path));
+    }
+    return true;
+}
+
+bool LocalFile::WriteAll(const char* data, size_t size, Failure& failure) {
+    size_t done = 0;
+    while (done < size) {
+        const DWORD piece = static_cast<DWORD>(size - done < kMaxPiece ? size - done : kMaxPiece);
+        DWORD written = 0;
+        if (!WriteFile(m_handle, data + done, piece, &written, nullptr) || written == 0) {
+            return Fail(failure, QXFTP_E_LOCAL_FILE, WithError("cannot write", m_path));
+        }
+        done += written;
+    }
+    return true;
+}
+
+bool LocalFile::Read(char* buffer, size_t capacity, size_t& read, Failure& failure) {
+    const DWORD piece = static_cast<DWORD>(capacity < kMaxPiece ? capacity : kMaxPiece);
+    DWORD got = 0;
+    if (!ReadFile(m_handle, buffer, piece, &got, nullptr)) {
+        return Fail(failure, QXFTP_E_LOCAL_FILE, WithError("cannot read", m_path));
+    }
+    read = got;
+    return true;
+}
+
+}  // namespace qxftp

@@ -1,0 +1,43 @@
+#pragma once
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "win32/Failure.h"
+
+namespace qxftp {
+
+// A local file (8-bit ANSI path) held open for one transfer. Others may read it meanwhile but
+// not write it, so its size cannot change under the transfer.
+class LocalFile {
+public:
+    LocalFile() = default;
+    ~LocalFile() { Close(); }
+    LocalFile(const LocalFile&) = delete;
+    LocalFile& operator=(const LocalFile&) = delete;
+
+    // For a download: opens the file, creating it when missing; `existed` tells which.
+    bool OpenForWriting(const std::string& path, bool& existed, Failure& failure);
+    // For an upload.
+    bool OpenForReading(const std::string& path, Failure& failure);
+    void Close();
+
+    bool Size(std::uint64_t& size, Failure& failure) const;
+    bool TruncateToZero(Failure& failure);
+    // Moves to `offset`, which must be the file's end for a download that appends.
+    bool SeekTo(std::uint64_t offset, Failure& failure);
+    bool WriteAll(const char* data, size_t size, Failure& failure);
+    // Reads up to `capacity` bytes; `read` is 0 at the end of the file.
+    bool Read(char* buffer, size_t capacity, size_t& read, Failure& failure);
+
+private:
+    HANDLE m_handle = INVALID_HANDLE_VALUE;
+    std::string m_path;
+};
+
+// Whether a local path can be named in 8 bits: every file call takes the path as given.
+bool IsUsablePath(const char* path);
+
+}  // namespace qxftp

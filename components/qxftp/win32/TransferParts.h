@@ -1,0 +1,63 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "QXFtp.h"
+#include "protocol/ProgressThrottle.h"
+#include "win32/Failure.h"
+#include "win32/LocalFile.h"
+
+namespace qxftp {
+
+// Where received data goes.
+class DataSink {
+public:
+    virtual ~DataSink() = default;
+    virtual bool Accept(const char* data, size_t size, Failure& failure) = 0;
+};
+
+class FileSink : public DataSink {
+public:
+    explicit FileSink(LocalFile& file) : m_file(file) {}
+    bool Accept(const char* data, size_t size, Failure& failure) override { return m_file.WriteAll(data, size, failure); }
+
+private:
+    LocalFile& m_file;
+};
+
+// Keeps the first line of a name list (without its CR LF), at most `maxLength` characters;
+// everything after it is read and dropped, so memory stays bounded whatever the list's length.
+class FirstLineSink : public DataSink {
+public:
+    explicit FirstLineSink(size_t maxLength) : m_maxLength(maxLength) {}
+    bool Accept(const char* data, size_t size, Failure& failure) override;
+    // The list ended: a last line without LF ends here.
+    void EndLine();
+    const std::string& Line() const { return m_line; }
+    bool TooLong() const { return m_tooLong; }
+
+private:
+    size_t m_maxLength;
+    std::string m_line;
+    bool m_done = false;
+    bool m_tooLong = false;
+};
+
+// Calls the caller's progress callback as bytes arrive (see ProgressThrottle for when).
+class TransferProgress {
+public:
+    TransferProgress(QXPROGRESSCALLBACK callback, void* context, std::uint64_t total)
+        : m_callback(callback), m_context(context), m_total(total) {}
+
+    // False when the callback asked to stop.
+    bool OnBytes(std::uint64_t done);
+
+private:
+    QXPROGRESSCALLBACK m_callback;
+    void* m_context;
+    std::uint64_t m_total;
+    ProgressThrottle m_throttle;
+};
+
+}  // namespace qxftp

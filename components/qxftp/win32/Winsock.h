@@ -1,0 +1,72 @@
+#pragma once
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "win32/Failure.h"
+
+namespace qxftp {
+
+// One reference to Winsock (WSAStartup ... WSACleanup) for as long as the object lives.
+class WinsockRuntime {
+public:
+    WinsockRuntime();
+    ~WinsockRuntime();
+    WinsockRuntime(const WinsockRuntime&) = delete;
+    WinsockRuntime& operator=(const WinsockRuntime&) = delete;
+    bool Ready() const { return m_ready; }
+
+private:
+    bool m_ready = false;
+};
+
+// An owned socket, closed when the object ends.
+class SocketHandle {
+public:
+    SocketHandle() = default;
+    explicit SocketHandle(SOCKET socket) : m_socket(socket) {}
+    ~SocketHandle() { Close(); }
+    SocketHandle(SocketHandle&& other) noexcept : m_socket(other.Release()) {}
+    SocketHandle& operator=(SocketHandle&& other) noexcept;
+    SocketHandle(const SocketHandle&) = delete;
+    SocketHandle& operator=(const SocketHandle&) = delete;
+
+    SOCKET Get() const { return m_socket; }
+    bool IsOpen() const { return m_socket != INVALID_SOCKET; }
+    SOCKET Release();
+    void Close();
+
+private:
+    SOCKET m_socket = INVALID_SOCKET;
+};
+
+// A socket address of either family.
+struct SocketAddress {
+    sockaddr_storage storage{};
+    int length = 0;
+};
+
+// Connects to host:port, trying each address the name resolves to, all within `timeoutMs`
+// together. The host may be a name, an IPv4 address or an IPv6 address (with or without [ ]).
+bool ConnectToHost(const std::string& host, std::uint16_t port, DWORD timeoutMs, SocketHandle& out,
+                   Failure& failure);
+
+// Connects to one address within `timeoutMs`.
+bool ConnectToAddress(const SocketAddress& address, DWORD timeoutMs, SocketHandle& out, Failure& failure);
+
+// The connected peer's address with another port.
+bool PeerAddressWithPort(SOCKET socket, std::uint16_t port, SocketAddress& out);
+
+bool SetSocketTimeouts(SOCKET socket, DWORD receiveMs, DWORD sendMs);
+
+// Sends every byte or fails (time-out or lost connection).
+bool SendAll(SOCKET socket, const char* data, size_t size, Failure& failure, const char* what);
+
+// One receive of at most `capacity` bytes: >0 bytes, 0 at the end of the stream, -1 on failure.
+// Under Wine a reset arrives as a plain end of stream, so 0 proves nothing by itself.
+int ReceiveSome(SOCKET socket, char* buffer, size_t capacity, Failure& failure, const char* what);
+
+}  // namespace qxftp
