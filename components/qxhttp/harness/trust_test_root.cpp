@@ -53,14 +53,23 @@ int wmain(int argc, wchar_t** argv) {
         ok = CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()),
                                               CERT_STORE_ADD_REPLACE_EXISTING, nullptr) != FALSE;
     } else {
-        PCCERT_CONTEXT wanted = CertCreateCertificateContext(X509_ASN_ENCODING, der.data(),
-                                                             static_cast<DWORD>(der.size()));
-        if (wanted != nullptr) {
-            PCCERT_CONTEXT found = CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING,
-                                                              wanted, nullptr);
-            // Deleting frees `found`; a certificate that is not there counts as removed.
-            ok = found == nullptr || CertDeleteCertificateFromStore(found) != FALSE;
-            CertFreeCertificateContext(wanted);
+        // Found by its SHA-1 thumbprint, the name the store files it under.
+        BYTE thumbprint[20];
+        CRYPT_HASH_BLOB hash = {sizeof(thumbprint), thumbprint};
+        if (CryptHashCertificate(0, CALG_SHA1, 0, der.data(), static_cast<DWORD>(der.size()), thumbprint,
+                                 &hash.cbData)) {
+            ok = true;
+            // Deleting frees the context; a certificate that is not there counts as removed.
+            while (PCCERT_CONTEXT found =
+                       CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_SHA1_HASH, &hash, nullptr)) {
+                if (!CertDeleteCertificateFromStore(found)) {
+                    ok = false;
+                    break;
+                }
+            }
+            // The process keeps the system store cached, so closing it does not write the
+            // deletion back to the registry: commit it explicitly.
+            ok = ok && CertControlStore(store, 0, CERT_STORE_CTRL_COMMIT, nullptr) != FALSE;
         }
     }
     CertCloseStore(store, 0);

@@ -244,6 +244,12 @@ class ScriptedHttpServer:
         scheme = "https" if self.certificate else "http"
         return f"{scheme}://{host}:{self.port}{path}"
 
+    def etag(self, path: str) -> Optional[str]:
+        """The ETag currently sent for a file."""
+        with self._lock:
+            resource = self._resources.get(path)
+            return resource.etag if isinstance(resource, FileResource) else None
+
     def requests_for(self, path: str) -> List[RequestRecord]:
         with self._lock:
             return [r for r in self.requests if r.target.split("?")[0] == path]
