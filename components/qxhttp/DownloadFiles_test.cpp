@@ -61,7 +61,7 @@ void Append(CPartialFile& file, const std::string& bytes) {
         ASSERT_NE(space, nullptr);
         const size_t count = std::min(capacity, bytes.size() - offset);
         memcpy(space, bytes.data() + offset, count);
-        file.Commit(count);
+        ASSERT_TRUE(file.Commit(count));
         offset += count;
     }
 }
@@ -156,4 +156,11 @@ TEST(PartialFile, BufferedWritesLandWholeAndInOrder) {
         ASSERT_TRUE(file.Flush());
     }
     EXPECT_EQ(ReadAll(path), "fresh") << "truncation drops buffered bytes too";
+
+    CPartialFile file;
+    ASSERT_TRUE(file.Open(path));
+    size_t capacity = 0;
+    ASSERT_NE(file.FreeSpace(capacity), nullptr);
+    EXPECT_FALSE(file.Commit(capacity + 1)) << "more than the buffer holds is refused";
+    EXPECT_EQ(file.Size(), 5u);
 }

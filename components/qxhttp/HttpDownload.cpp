@@ -194,7 +194,7 @@ int CHttpDownload::ReceiveBody(HINTERNET request, const ResponseDecision& decisi
             m_file.Flush();
             return 0;
         }
-        m_file.Commit(received);
+        if (!m_file.Commit(received)) return 0;
         const ULONGLONG nowMs = GetTickCount64();
         if (nowMs - lastFlushMs >= kFlushIntervalMs) {
             if (!m_file.Flush()) return 0;

@@ -33,10 +33,11 @@ char* CPartialFile::FreeSpace(size_t& capacity) {
     return m_buffer.data() + m_buffered;
 }
 
-void CPartialFile::Commit(size_t count) {
-    if (count > m_buffer.size() - m_buffered) count = m_buffer.size() - m_buffered;
+bool CPartialFile::Commit(size_t count) {
+    if (count > m_buffer.size() - m_buffered) return false;
     m_buffered += count;
     m_size += count;
+    return true;
 }
 
 bool CPartialFile::Flush() {

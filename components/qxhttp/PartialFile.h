@@ -24,7 +24,7 @@ public:
     bool Truncate();                          // back to an empty file
     // Free space in the buffer, writing the buffer out first when it is full; null on a write failure.
     char* FreeSpace(size_t& capacity);
-    void Commit(size_t count);                // `count` bytes were placed at FreeSpace()
+    bool Commit(size_t count);                // `count` bytes were placed at FreeSpace(); false if more than fit
     bool Flush();                             // buffer to the file
     bool FlushToDisk();                       // and the file to the disk
 

@@ -1,5 +1,3 @@
-#include <new>
-
 #include "HttpDownload.h"
 #include "QXHttp.h"
 
@@ -10,7 +8,7 @@ extern "C" int WINAPI QXGFWCB(const wchar_t* url, const wchar_t* targetPath, QXP
     try {
         CHttpDownload download(url, targetPath, callback, pContext, maxRedirects);
         return download.Run();
-    } catch (const std::bad_alloc&) {
+    } catch (...) {
         return 0;
     }
 }

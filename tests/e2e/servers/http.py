@@ -4,6 +4,14 @@ NginxServer       serves a folder over HTTP and, per named certificate, over HTT
                   log (requests()) shows each request's Range/If-Range and the status sent.
 ScriptedHttpServer a small server of our own for faults: files that ignore Range, bodies cut
                   short or held back, redirects, changes between runs; it logs every request.
+
+HTTPS needs the test CA trusted inside the Wine prefix (never on the host):
+
+    certs = make_test_certificates(tmp / "certs")            # servers.certificates
+    with trusted_in_wine_prefix(certs.authority.certificate, run_windows_program,
+                                build_dir / "tests-bin" / "trust_test_root.exe"):
+        with NginxServer(www, {"valid": certs.valid, "expired": certs.expired}) as web:
+            url = web.https_url("valid", "/pkg.exe")
 """
 from __future__ import annotations
 
