@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "checks/BoundedRun.h"
+#include "checks/CertificateDiagnosis.h"
 #include "checks/ServerCheck.h"
 
 namespace {
@@ -177,9 +178,14 @@ ServerCheckResult Probe(const std::wstring& url, DWORD timeoutMs) {
     // Some servers do not implement HEAD for downloads; a one-byte GET asks the same question.
     if (response.error == 0 && (response.status == 405 || response.status == 501))
         response = Ask(connection.get(), L"GET", object, secure);
-    if (response.error != 0)
-        return Fail(ProblemOfError(response.error, response.secureFlags),
-                    L"WinHTTP error " + std::to_wstring(response.error));
+    if (response.error != 0) {
+        std::wstring detail = L"WinHTTP error " + std::to_wstring(response.error);
+        CheckProblem problem = ProblemOfError(response.error, response.secureFlags);
+        // A refused certificate without a named reason is looked at more closely.
+        if (problem == CheckProblem::SecureConnectionFailed && secure)
+            problem = DiagnoseServerCertificate(connection.get(), object, host, detail);
+        return Fail(problem, detail);
+    }
     const CheckProblem problem = ProblemOfStatus(response.status);
     const std::wstring detail = L"HTTP status " + std::to_wstring(response.status);
     if (problem != CheckProblem::None) return Fail(problem, detail);
