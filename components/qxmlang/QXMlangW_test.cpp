@@ -11,9 +11,14 @@
 #include <vector>
 
 #include "ContextTable.h"
-#include "TestTempFolder.h"
+#include "config/TestScratch.h"
 
 namespace {
+// The full path of a new file in the folder holding these bytes; empty when it could not be written.
+std::wstring Written(const config_testing::ScratchFolder& folder, const std::wstring& name, const std::string& bytes) {
+    const std::wstring path = folder / name;
+    return config_testing::WriteBytes(path, bytes) ? path : std::wstring();
+}
 struct LibraryDeleter {
     void operator()(HMODULE hModule) const { FreeLibrary(hModule); }
 };
@@ -112,9 +117,9 @@ TEST_F(QXMlangW, ShipsTextsOneToFourInEachOfItsSevenLanguages) {
 }
 
 TEST_F(QXMlangW, FallsBackPerTextAndWithoutSettingsToEnglish) {
-    TestTempFolder folder;
-    const std::wstring mlg = folder.Write(L"T.MLG", kTestMessages);
-    const std::wstring ini = folder.Write(L"T.INI", "[Language]\r\nFallback=0x0411\r\n");
+    config_testing::ScratchFolder folder;
+    const std::wstring mlg = Written(folder, L"T.MLG", kTestMessages);
+    const std::wstring ini = Written(folder, L"T.INI", "[Language]\r\nFallback=0x0411\r\n");
     ASSERT_FALSE(mlg.empty());
     ASSERT_FALSE(ini.empty());
 
@@ -124,18 +129,18 @@ TEST_F(QXMlangW, FallsBackPerTextAndWithoutSettingsToEnglish) {
     EXPECT_EQ(Fetch(swiss, 3), L"english three");
     EXPECT_EQ(Fetch(swiss, 4), L"<0>");
 
-    const int noSettings = Open(folder.File(L"MISSING.INI"), 0x0419, mlg);
+    const int noSettings = Open(folder / L"MISSING.INI", 0x0419, mlg);
     EXPECT_EQ(Fetch(noSettings, 1), L"english one");
 
-    const int noMessages = Open(ini, 0x0409, folder.File(L"MISSING.MLG"));
+    const int noMessages = Open(ini, 0x0409, folder / L"MISSING.MLG");
     EXPECT_EQ(Fetch(noMessages, 1), L"<0>");
 
     for (int context : {swiss, noSettings, noMessages}) EXPECT_EQ(UnInitialize(context), 1);
 }
 
 TEST_F(QXMlangW, DeliversAWholeTextOrNothing) {
-    TestTempFolder folder;
-    const int context = Open(L"", 0x0409, folder.Write(L"T.MLG", kTestMessages));
+    config_testing::ScratchFolder folder;
+    const int context = Open(L"", 0x0409, Written(folder, L"T.MLG", kTestMessages));
     const std::wstring text = L"english one";
     const int exact = static_cast<int>(text.size()) + 1;
 
@@ -178,8 +183,8 @@ TEST_F(QXMlangW, AnsiTextIsExactOrNotDelivered) {
 }
 
 TEST_F(QXMlangW, ContextsAreIndependentAndKeepTheirOwnCopiesOfPaths) {
-    TestTempFolder folder;
-    std::wstring path = folder.Write(L"T.MLG", kTestMessages);
+    config_testing::ScratchFolder folder;
+    std::wstring path = Written(folder, L"T.MLG", kTestMessages);
     const int english = Initialize();
     const int japanese = Initialize();
     ASSERT_NE(english, 0);
@@ -208,8 +213,8 @@ TEST_F(QXMlangW, ContextsAreIndependentAndKeepTheirOwnCopiesOfPaths) {
 }
 
 TEST_F(QXMlangW, SeveralThreadsUseTheirOwnContextsAtOnce) {
-    TestTempFolder folder;
-    const std::wstring mlg = folder.Write(L"T.MLG", kTestMessages);
+    config_testing::ScratchFolder folder;
+    const std::wstring mlg = Written(folder, L"T.MLG", kTestMessages);
     std::atomic<int> wrong{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {

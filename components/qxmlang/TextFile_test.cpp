@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include "TestTempFolder.h"
+#include "config/TestScratch.h"
 
 namespace {
+// The full path of a new file in the folder holding these bytes; empty when it could not be written.
+std::wstring Written(const config_testing::ScratchFolder& folder, const std::wstring& name, const std::string& bytes) {
+    const std::wstring path = folder / name;
+    return config_testing::WriteBytes(path, bytes) ? path : std::wstring();
+}
 const std::string kUtf8Text = "a=\xE5\xAE\x89\xE8\xA3\x9D";  // "a=" and two CJK characters
 const std::wstring kWideText = L"a=\u5B89\u88DD";
 }  // namespace
@@ -33,17 +38,16 @@ TEST(TextFile, RefusesDamagedTextInsteadOfGuessing) {
 }
 
 TEST(TextFile, ReadsWholeFilesAndTellsWhyOthersAreRefused) {
-    TestTempFolder folder;
-    ASSERT_TRUE(folder.Valid());
+    config_testing::ScratchFolder folder;
     std::wstring out;
-    EXPECT_EQ(ReadTextFile(folder.Write(L"ok.txt", "\xEF\xBB\xBF" + kUtf8Text), out), TextFileStatus::Read);
+    EXPECT_EQ(ReadTextFile(Written(folder, L"ok.txt", "\xEF\xBB\xBF" + kUtf8Text), out), TextFileStatus::Read);
     EXPECT_EQ(out, kWideText);
-    EXPECT_EQ(ReadTextFile(folder.File(L"absent.txt"), out), TextFileStatus::Missing);
-    EXPECT_EQ(ReadTextFile(folder.File(L"no-such-dir\\absent.txt"), out), TextFileStatus::Missing);
-    EXPECT_EQ(ReadTextFile(folder.Write(L"bad.txt", "\xFF\xFE\x41"), out), TextFileStatus::BadEncoding);
-    EXPECT_EQ(ReadTextFile(folder.Write(L"big.txt", std::string(kMaxTextFileBytes + 1, 'a')), out),
+    EXPECT_EQ(ReadTextFile(folder / L"absent.txt", out), TextFileStatus::Missing);
+    EXPECT_EQ(ReadTextFile(folder / L"no-such-dir\\absent.txt", out), TextFileStatus::Missing);
+    EXPECT_EQ(ReadTextFile(Written(folder, L"bad.txt", "\xFF\xFE\x41"), out), TextFileStatus::BadEncoding);
+    EXPECT_EQ(ReadTextFile(Written(folder, L"big.txt", std::string(kMaxTextFileBytes + 1, 'a')), out),
               TextFileStatus::TooLarge);
-    EXPECT_EQ(ReadTextFile(folder.Write(L"limit.txt", std::string(kMaxTextFileBytes, 'a')), out),
+    EXPECT_EQ(ReadTextFile(Written(folder, L"limit.txt", std::string(kMaxTextFileBytes, 'a')), out),
               TextFileStatus::Read);
     EXPECT_EQ(out.size(), kMaxTextFileBytes);
 }

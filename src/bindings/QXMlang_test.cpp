@@ -7,11 +7,12 @@
 
 #include "bindings/testing/qxmlang/ChildProcess.h"
 #include "config/ModulePath.h"
+#include "config/TestScratch.h"
 
 using qxmlang_testing::ChildOutcome;
 using qxmlang_testing::ChildTestPassed;
 using qxmlang_testing::RunChildTest;
-using qxmlang_testing::ScratchFolder;
+using config_testing::ScratchFolder;
 using qxmlang_testing::TestProgramDirectory;
 
 // ---- Cases run inside a copy of this program (see ChildProcess.h); disabled in a normal run. ----
@@ -97,6 +98,10 @@ TEST(DISABLED_QXMlangChild, ShippedLibrary) {
 namespace {
 std::wstring Fixture(const std::wstring& name) { return TestProgramDirectory() + L"\\" + name; }
 
+bool Put(const ScratchFolder& folder, const std::wstring& from, const std::wstring& name) {
+    return CopyFileW(from.c_str(), (folder / name).c_str(), FALSE) != FALSE;
+}
+
 std::string Describe(const ChildOutcome& outcome) {
     return "finished " + std::to_string(outcome.finished) + ", exit code " + std::to_string(outcome.exitCode) +
            ", output:\n" + outcome.output;
@@ -105,8 +110,8 @@ std::string Describe(const ChildOutcome& outcome) {
 
 TEST(QXMlangBinding, CompleteLibraryIsInitialisedInOrderAndItsTextsComeBackConverted) {
     ScratchFolder folder;
-    ASSERT_TRUE(folder.Add(Fixture(L"qxmlang_fake_complete.dll"), kLibrary));
-    const ChildOutcome outcome = RunChildTest(folder, "DISABLED_QXMlangChild.Ready", folder.Path());
+    ASSERT_TRUE(Put(folder, Fixture(L"qxmlang_fake_complete.dll"), kLibrary));
+    const ChildOutcome outcome = RunChildTest(folder.Path(), "DISABLED_QXMlangChild.Ready", folder.Path());
     EXPECT_TRUE(ChildTestPassed(outcome)) << Describe(outcome);
     EXPECT_TRUE(outcome.boxes.empty());
 }
@@ -117,8 +122,8 @@ TEST(QXMlangBinding, LibraryLackingAnEntryShowsTheLoadErrorOnceAndIsNeverCalled)
                                    L"qxmlang_fake_no_GetLanguageStringW.dll"}) {
         SCOPED_TRACE(std::string(variant, variant + wcslen(variant)));
         ScratchFolder folder;
-        ASSERT_TRUE(folder.Add(Fixture(variant), kLibrary));
-        const ChildOutcome outcome = RunChildTest(folder, "DISABLED_QXMlangChild.Incomplete", folder.Path());
+        ASSERT_TRUE(Put(folder, Fixture(variant), kLibrary));
+        const ChildOutcome outcome = RunChildTest(folder.Path(), "DISABLED_QXMlangChild.Incomplete", folder.Path());
         EXPECT_TRUE(ChildTestPassed(outcome)) << Describe(outcome);
         ASSERT_EQ(outcome.boxes.size(), 1u);
         EXPECT_EQ(outcome.boxes[0].caption, L"error");
@@ -131,16 +136,16 @@ TEST(QXMlangBinding, LibraryLackingAnEntryShowsTheLoadErrorOnceAndIsNeverCalled)
 TEST(QXMlangBinding, MissingOrUnloadableLibraryIsSilentAndNotTakenFromTheWorkingDirectory) {
     // A complete library in the working directory must not stand in for the missing one.
     ScratchFolder decoy;
-    ASSERT_TRUE(decoy.Add(Fixture(L"qxmlang_fake_complete.dll"), kLibrary));
+    ASSERT_TRUE(Put(decoy, Fixture(L"qxmlang_fake_complete.dll"), kLibrary));
 
     ScratchFolder missing;
-    const ChildOutcome withoutLibrary = RunChildTest(missing, "DISABLED_QXMlangChild.Absent", decoy.Path());
+    const ChildOutcome withoutLibrary = RunChildTest(missing.Path(), "DISABLED_QXMlangChild.Absent", decoy.Path());
     EXPECT_TRUE(ChildTestPassed(withoutLibrary)) << Describe(withoutLibrary);
     EXPECT_TRUE(withoutLibrary.boxes.empty());
 
     ScratchFolder broken;
-    ASSERT_TRUE(broken.Write(kLibrary, "this is not a library"));
-    const ChildOutcome unloadable = RunChildTest(broken, "DISABLED_QXMlangChild.Absent", decoy.Path());
+    ASSERT_TRUE(config_testing::WriteBytes(broken / kLibrary, "this is not a library"));
+    const ChildOutcome unloadable = RunChildTest(broken.Path(), "DISABLED_QXMlangChild.Absent", decoy.Path());
     EXPECT_TRUE(ChildTestPassed(unloadable)) << Describe(unloadable);
     EXPECT_TRUE(unloadable.boxes.empty());
 }
@@ -149,8 +154,8 @@ TEST(QXMlangBinding, ShippedLibraryAndFilesGiveTextsWithLineBreaks) {
     const std::wstring kit = TestProgramDirectory() + L"\\..\\kit\\";
     ScratchFolder folder;
     for (const wchar_t* file : {L"QXMlangW.dll", L"QXMLANG.INI", L"FENNICKMSG.MLG"})
-        ASSERT_TRUE(folder.Add(kit + file, file)) << "built into the kit";
-    const ChildOutcome outcome = RunChildTest(folder, "DISABLED_QXMlangChild.ShippedLibrary", folder.Path());
+        ASSERT_TRUE(Put(folder, kit + file, file)) << "built into the kit";
+    const ChildOutcome outcome = RunChildTest(folder.Path(), "DISABLED_QXMlangChild.ShippedLibrary", folder.Path());
     EXPECT_TRUE(ChildTestPassed(outcome)) << Describe(outcome);
     EXPECT_TRUE(outcome.boxes.empty());
 }

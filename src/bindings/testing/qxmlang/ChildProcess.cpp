@@ -17,25 +17,6 @@ struct HandleCloser {
 };
 using Handle = std::unique_ptr<void, HandleCloser>;
 
-void RemoveTree(const std::wstring& path) {
-    WIN32_FIND_DATAW entry;
-    HANDLE hFind = FindFirstFileW((path + L"\\*").c_str(), &entry);
-    if (hFind != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = entry.cFileName;
-            if (name == L"." || name == L"..") continue;
-            const std::wstring child = path + L"\\" + name;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(child);
-            } else {
-                DeleteFileW(child.c_str());
-            }
-        } while (FindNextFileW(hFind, &entry));
-        FindClose(hFind);
-    }
-    RemoveDirectoryW(path.c_str());
-}
-
 std::wstring WindowText(HWND hWnd) {
     wchar_t text[1024] = {};
     GetWindowTextW(hWnd, text, 1024);
@@ -94,39 +75,9 @@ std::string ReadWholeFile(const std::wstring& path) {
 }
 }  // namespace
 
-ScratchFolder::ScratchFolder() {
-    wchar_t temp[MAX_PATH + 1] = {};
-    const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
-    if (length == 0 || length > MAX_PATH) return;  // Path() stays empty: every Add fails
-    static unsigned int counter = 0;
-    for (int attempt = 0; attempt < 1000 && m_path.empty(); ++attempt) {
-        const std::wstring candidate = std::wstring(temp, length) + L"qxmlang-" +
-                                       std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
-        if (CreateDirectoryW(candidate.c_str(), nullptr)) m_path = candidate;
-    }
-}
-
-ScratchFolder::~ScratchFolder() {
-    if (!m_path.empty()) RemoveTree(m_path);
-}
-
-bool ScratchFolder::Add(const std::wstring& from, const std::wstring& name) const {
-    return !m_path.empty() && CopyFileW(from.c_str(), File(name).c_str(), FALSE);
-}
-
-bool ScratchFolder::Write(const std::wstring& name, const std::string& bytes) const {
-    if (m_path.empty()) return false;
-    Handle file(CreateFileW(File(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                            nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-           written == bytes.size();
-}
-
 std::wstring TestProgramDirectory() { return ModuleDirectory(nullptr); }
 
-ChildOutcome RunChildTest(const ScratchFolder& folder, const std::string& testName,
+ChildOutcome RunChildTest(const std::wstring& folder, const std::string& testName,
                           const std::wstring& workingDirectory) {
     ChildOutcome outcome;
     wchar_t self[MAX_PATH * 4] = {};
@@ -134,15 +85,15 @@ ChildOutcome RunChildTest(const ScratchFolder& folder, const std::string& testNa
     if (selfLength == 0 || selfLength >= MAX_PATH * 4) return outcome;
     std::wstring selfPath(self, selfLength);
     const std::wstring exeName = selfPath.substr(selfPath.find_last_of(L'\\') + 1);
-    if (!folder.Add(selfPath, exeName)) return outcome;
+    const std::wstring application = folder + L"\\" + exeName;
+    if (!CopyFileW(selfPath.c_str(), application.c_str(), FALSE)) return outcome;
 
-    const std::wstring outputPath = folder.File(L"child-output.txt");
+    const std::wstring outputPath = folder + L"\\child-output.txt";
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
     Handle output(CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (output.get() == INVALID_HANDLE_VALUE) return outcome;
 
-    const std::wstring application = folder.File(exeName);
     std::wstring commandLine = L"\"" + application + L"\" --gtest_also_run_disabled_tests --gtest_color=no " +
                                L"--gtest_filter=" + std::wstring(testName.begin(), testName.end());
     STARTUPINFOW startup = {};

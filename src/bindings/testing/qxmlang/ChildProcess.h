@@ -8,24 +8,6 @@
 // run a copy of this test program from a scratch folder laid out for each case.
 namespace qxmlang_testing {
 
-// A new, empty folder under the temporary directory; removed with its contents at the end.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    const std::wstring& Path() const { return m_path; }
-    std::wstring File(const std::wstring& name) const { return m_path + L"\\" + name; }
-    // Copies `from` into the folder as `name`; false on failure.
-    bool Add(const std::wstring& from, const std::wstring& name) const;
-    bool Write(const std::wstring& name, const std::string& bytes) const;
-
-private:
-    std::wstring m_path;
-};
-
 // A message box that the child showed, as found on screen before it was answered with OK.
 struct ShownBox {
     std::wstring caption;
@@ -46,7 +28,7 @@ std::wstring TestProgramDirectory();
 
 // Copies this test program into `folder` and runs that copy with only `testName` (a disabled
 // test) and the working directory `workingDirectory`, answering each message box with OK.
-ChildOutcome RunChildTest(const ScratchFolder& folder, const std::string& testName,
+ChildOutcome RunChildTest(const std::wstring& folder, const std::string& testName,
                           const std::wstring& workingDirectory);
 
 // True when the child ran exactly one test and it passed.
