@@ -97,7 +97,9 @@ class Demo:
                 break
             have = os.path.getsize(partial) if os.path.exists(partial) else 0
             if screenshot and run["shot"] is None and have >= 0.3 * self.size:
-                run["shot"] = screenshot if session.screenshot(screenshot) else None
+                window = session.program_window("Fennick.exe")
+                if window and session.screenshot(screenshot, window):
+                    run["shot"] = screenshot
             if cut_fraction and run["cut_at"] is None and have >= cut_fraction * self.size:
                 if server.cut_transfers():
                     run["cut_at"] = have
@@ -106,8 +108,9 @@ class Demo:
         run["exit"] = process.returncode
         # The server logs a transfer when its session has ended; give it a moment.
         winsession.wait_until(lambda: len(server.bytes_sent()) > sent_before or run["cut_at"] is not None, 3)
-        run["sent"] = sum(server.bytes_sent()[sent_before:])
         run["partial"] = os.path.getsize(partial) if os.path.exists(partial) else 0
+        # A cut session is never logged by the server: count what reached the partial file instead.
+        run["sent"] = sum(server.bytes_sent()[sent_before:]) or (run["partial"] if run["cut_at"] else 0)
         run["retry_count"] = read_ini_value(target + "_tmp_sz", "RetryCount")
         return run
 
@@ -142,13 +145,17 @@ class Demo:
 
             runs = []
             shot = os.path.join(self.work, "progress.png")
-            if os.path.exists(shot):
-                os.remove(shot)
+            for old in (shot, os.path.join(self.work, "package-started.png")):
+                if os.path.exists(old):
+                    os.remove(old)
             if self.args.interrupt:
                 self.say("run 1: Fennick.exe, the transfer will be cut at about 40%")
                 runs.append(self.run_fennick(session, install, target, shot, 0.4, server))
-                self.say("run 1 ended: %s bytes kept in the partial file, failure count %s" % (
-                    format(runs[0]["partial"], ","), runs[0]["retry_count"]))
+                # Fennick starts its error checker after a counted failure; its window shows that.
+                runs[0]["checker"] = bool(winsession.wait_until(lambda: session.program_window("QXChkErr.exe"), 10))
+                self.say("run 1 ended: %s bytes kept in the partial file, failure count %s, error checker %s" % (
+                    format(runs[0]["partial"], ","), runs[0]["retry_count"],
+                    "started" if runs[0]["checker"] else "not seen"))
                 self.say("run 2: Fennick.exe again, it should continue the partial file")
                 runs.append(self.run_fennick(session, install, target, None, None, server))
             else:
@@ -156,9 +163,9 @@ class Demo:
                 runs.append(self.run_fennick(session, install, target, shot, None, server))
             started = winsession.wait_until(lambda: os.path.exists(marker), 30)
             started_shot = os.path.join(self.work, "package-started.png")
-            if started and session.screenshot(started_shot):
-                pass
-            else:
+            # The package writes its marker, then shows its box: photograph the box once it is up.
+            box = started and winsession.wait_until(lambda: session.program_window(PACKAGE_NAME), 10)
+            if not (box and session.screenshot(started_shot)):
                 started_shot = None
             return self.report(session, runs, target, marker, served_sha, shot, started_shot, started)
 
@@ -172,8 +179,9 @@ class Demo:
                 print("  run %d            : did not end in time; stopped" % number)
         if self.args.interrupt and len(runs) == 2:
             first, second = runs
-            print("  interrupted run  : cut after %s bytes; %s bytes kept; failure count %s" % (
-                format(first["cut_at"] or 0, ","), format(first["partial"], ","), first["retry_count"]))
+            print("  interrupted run  : cut after %s bytes; %s bytes kept; failure count %s; QXChkErr.exe %s" % (
+                format(first["cut_at"] or 0, ","), format(first["partial"], ","), first["retry_count"],
+                "started" if first.get("checker") else "not seen"))
             resumed_from = self.size - second["sent"] if second["sent"] else None
             continued = resumed_from is not None and 0 < resumed_from and resumed_from <= first["partial"]
             print("  next run         : fetched %s bytes more%s; failure count %s" % (
@@ -199,15 +207,19 @@ class Demo:
 
 
 def read_ini_value(path, key):
-    """A key of the state file, as text ("-" when absent); plain parsing, no Windows needed."""
+    """A key of the state file, as text ("-" when absent); plain parsing, no Windows needed.
+    Windows keeps such a file in UTF-16 when it starts with a byte-order mark, else in 8 bits."""
     try:
-        with open(path, encoding="utf-8", errors="replace") as ini:
-            for line in ini:
-                name, sep, value = line.strip().partition("=")
-                if sep and name.strip().lower() == key.lower():
-                    return value.strip()
+        with open(path, "rb") as ini:
+            raw = ini.read()
     except OSError:
-        pass
+        return "-"
+    text = raw.decode("utf-16", errors="replace") if raw[:2] in (b"\xff\xfe", b"\xfe\xff") \
+        else raw.decode("utf-8", errors="replace")
+    for line in text.splitlines():
+        name, sep, value = line.strip().partition("=")
+        if sep and name.strip().lower() == key.lower():
+            return value.strip()
     return "-"
 
 

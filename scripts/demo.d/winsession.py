@@ -105,21 +105,32 @@ class WineSession:
             return "C:" + (path[len(drive_c):] or "\\").replace("/", "\\")
         return "Z:" + path.replace("/", "\\")
 
-    def desktop_window(self):
-        """X window id of Wine's virtual desktop, or None."""
+    def _window_tree(self):
         try:
-            tree = subprocess.run(["xwininfo", "-root", "-tree", "-display", self.display], timeout=10,
+            return subprocess.run(["xwininfo", "-root", "-tree", "-display", self.display], timeout=10,
                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True).stdout
         except (OSError, subprocess.TimeoutExpired):
-            return None
-        for line in tree.splitlines():
+            return ""
+
+    def desktop_window(self):
+        """X window id of Wine's virtual desktop, or None."""
+        for line in self._window_tree().splitlines():
             if "Wine desktop" in line:
                 return line.split()[0]
         return None
 
-    def screenshot(self, out_path):
-        """Saves Wine's desktop (or the whole screen) as PNG; True when the file was written."""
-        window = self.desktop_window() or "root"
+    def program_window(self, exe_name):
+        """X window id of a visible top-level window of a Windows program (by its .exe name), or None.
+        Wine gives each such window an X window named by its caption and classed by the program."""
+        wanted = '("%s" ' % exe_name.lower()
+        for line in self._window_tree().splitlines():
+            if wanted in line.lower() and '"Default IME"' not in line and "has no name" not in line:
+                return line.split()[0]
+        return None
+
+    def screenshot(self, out_path, window=None):
+        """Saves a window (default: Wine's desktop, else the whole screen) as PNG; True when written."""
+        window = window or self.desktop_window() or "root"
         try:
             result = subprocess.run(["import", "-display", self.display, "-window", window, out_path], timeout=30,
                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
