@@ -117,12 +117,8 @@ IconPixels ReadIcon(HICON icon) {
     return result;
 }
 
-// Which standard message-box icon the icon control shows, by comparing its opaque pixels.
-std::string IdentifyIcon(HWND iconControl) {
-    RECT r{};
-    GetWindowRect(iconControl, &r);
-    const std::vector<DWORD> screen = CaptureScreen(r);
-    if (screen.empty()) return "unknown";
+// Which standard message-box icon a captured icon control shows, by comparing opaque pixels.
+std::string MatchIcon(const std::vector<DWORD>& screen, const RECT& r) {
     const int width = r.right - r.left;
     const struct {
         LPCWSTR id;
@@ -154,6 +150,21 @@ std::string IdentifyIcon(HWND iconControl) {
         }
     }
     return bestScore < 16.0 ? best : "unknown";
+}
+
+// The icon as painted on screen; a box that has just appeared may not be painted yet, so the
+// capture is repeated until it matches or the deadline passes.
+std::string IdentifyIcon(HWND iconControl) {
+    const ULONGLONG deadline = GetTickCount64() + 3000;
+    for (;;) {
+        RedrawWindow(GetParent(iconControl), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        RECT r{};
+        GetWindowRect(iconControl, &r);
+        const std::vector<DWORD> screen = CaptureScreen(r);
+        const std::string name = screen.empty() ? std::string("unknown") : MatchIcon(screen, r);
+        if (name != "unknown" || GetTickCount64() >= deadline) return name;
+        Sleep(25);
+    }
 }
 
 std::string ControlJson(HWND dialog, int id) {
@@ -244,9 +255,10 @@ std::string DescribeMessageBox(HWND box) {
             buttons += std::to_string(GetDlgCtrlID(child));
         } else if (_wcsicmp(cls.c_str(), L"Static") == 0 &&
                    (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
-            RECT r{};
-            GetClientRect(child, &r);
-            if (r.right > 0 && r.bottom > 0) icon = IdentifyIcon(child);
+            // A box without icon may keep an empty icon control.
+            DWORD_PTR hIcon = 0;
+            SendMessageTimeoutW(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 2000, &hIcon);
+            if (hIcon != 0) icon = IdentifyIcon(child);
         }
     }
     char hwndText[32];
@@ -259,6 +271,8 @@ std::string DescribeMessageBox(HWND box) {
 std::string DescribeDialog(HWND dialog) {
     RECT outer{};
     GetWindowRect(dialog, &outer);
+    RECT client{};
+    GetClientRect(dialog, &client);
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     HWND box = FindOwnedMessageBox(dialog);
@@ -267,7 +281,7 @@ std::string DescribeDialog(HWND dialog) {
     const int position = static_cast<int>(SendMessageW(GetDlgItem(dialog, 1000), PBM_GETPOS, 0, 0));
     return std::string("{\"hwnd\": ") + hwndText + ", \"pid\": " + std::to_string(ProcessOf(dialog)) +
            ", \"caption\": " + JsonString(TextOf(dialog)) + ", \"visible\": " + JsonBool(IsWindowVisible(dialog) != 0) +
-           ", \"iconic\": " + JsonBool(IsIconic(dialog) != 0) + ", \"rect\": " + RectJson(outer) +
+           ", \"iconic\": " + JsonBool(IsIconic(dialog) != 0) + ", \"rect\": " + RectJson(outer) + ", \"client\": " + RectJson(client) +
            ", \"screen\": [" + std::to_string(GetSystemMetrics(SM_CXSCREEN)) + ", " + std::to_string(GetSystemMetrics(SM_CYSCREEN)) +
            "], \"work_area\": " + RectJson(work) + ", \"controls\": {\"1001\": " + ControlJson(dialog, 1001) +
            ", \"1002\": " + ControlJson(dialog, 1002) + ", \"1003\": " + ControlJson(dialog, 1003) +

@@ -14,6 +14,7 @@
 //   answer-box --hwnd H --button ID              -> the same for a given box
 //   wait-exit --pid N [--timeout MS]             -> {"exited", "code", "windows_seen"}
 //   windows --pid N                              -> the process's top-level windows
+//   kill --pid N                                 -> ends a process left behind by a test
 //
 // Every command takes --desktop NAME: the driver then works on that desktop (created when
 // missing), and `start` starts the program there. Wine draws window frames and captions only
@@ -242,6 +243,14 @@ int WaitExit(const Arguments& args) {
                  exited ? 0 : 1);
 }
 
+int Kill(const Arguments& args) {
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, static_cast<DWORD>(args.Number(L"--pid", 0)));
+    if (process == nullptr) return Print("{\"killed\": false, \"running\": false}", 0);
+    const bool killed = TerminateProcess(process, 1) != 0 && WaitForSingleObject(process, DEFAULT_TIMEOUT_MS) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    return Print(std::string("{\"killed\": ") + JsonBool(killed) + "}", killed ? 0 : 1);
+}
+
 int Windows(const Arguments& args) {
     const DWORD pid = static_cast<DWORD>(args.Number(L"--pid", 0));
     std::string list;
@@ -284,5 +293,6 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (args.command == L"wait-exit") return WaitExit(args);
     if (args.command == L"windows") return Windows(args);
+    if (args.command == L"kill") return Kill(args);
     return Usage();
 }
