@@ -3,6 +3,7 @@ replies, broken data connections, a dying or stalling server, a changed file, pr
 and hostile arguments. A failed transfer must never be reported as success, must keep a valid
 beginning of the file, and the next call must end with the exact file."""
 import os
+import socket
 
 import pytest
 
@@ -152,6 +153,15 @@ def test_without_mdtm_or_rest(root, tmp_path):
         assert server.wait_for_transfers(1)[0].bytes == SIZE
 
 
+def test_more_data_than_the_reported_size_keeps_nothing(root, tmp_path):
+    """The file changed between SIZE and RETR: no mixture may be left that looks whole."""
+    target = tmp_path / "grown.bin"
+    with fault_ftp(root, replace={"SIZE": "213 1500000"}) as server:
+        r = get(server, target, workdir=tmp_path)
+        assert r[1]["result"] == 0 and r[1]["error"] == E_INCOMPLETE, r
+        assert target.stat().st_size == 0
+
+
 def test_local_file_longer_than_remote_starts_again(root, tmp_path):
     target = tmp_path / "long.bin"
     target.write_bytes(b"z" * (SIZE + 10))
@@ -197,10 +207,23 @@ def test_hostile_and_wrong_arguments(root, tmp_path):
         assert r[1]["size"] == 5368709121
 
 
-def test_nobody_listening(tmp_path):
-    import socket
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        port = s.getsockname()[1]
-    r = run_probe(f"logon|127.0.0.1|{port}|anonymous|", workdir=tmp_path)
+def test_connect_fails_when_nobody_listens_or_answers(tmp_path):
+    """Refused at once, or never answered: a listener whose backlog is full drops further
+    connection requests, and the library gives up on its own, long before a watchdog would."""
+    with socket.socket() as closed:
+        closed.bind(("127.0.0.1", 0))
+        closed_port = closed.getsockname()[1]
+    with socket.socket() as full, socket.socket() as queued:
+        full.bind(("127.0.0.1", 0))
+        full.listen(0)
+        queued.connect(full.getsockname())
+        extra = socket.socket()
+        extra.setblocking(False)
+        extra.connect_ex(full.getsockname())
+        try:
+            r = run_probe(f"logon|127.0.0.1|{closed_port}|anonymous|",
+                          f"logon|127.0.0.1|{full.getsockname()[1]}|anonymous|", workdir=tmp_path)
+        finally:
+            extra.close()
     assert r[0]["result"] == 0 and r[0]["error"] == E_CONNECT
+    assert r[1]["result"] == 0 and r[1]["error"] == E_CONNECT and "timed out" in r[1]["errorText"], r

@@ -68,7 +68,7 @@ bool FtpSession::StartAfresh(LocalFile& file, const StateRecord& record, const s
 }
 
 bool FtpSession::ReceiveData(SocketHandle& data, DataSink& sink, TransferProgress* progress, std::uint64_t offset,
-                             std::uint64_t& received, Failure& failure) {
+                             std::uint64_t expected, std::uint64_t& received, Failure& failure) {
     std::vector<char> buffer;
     if (!AllocateBuffer(buffer, failure)) return false;
     size_t filled = 0;
@@ -85,6 +85,9 @@ bool FtpSession::ReceiveData(SocketHandle& data, DataSink& sink, TransferProgres
         if (got == 0) break;
         filled += static_cast<size_t>(got);
         received += static_cast<std::uint64_t>(got);
+        if (received > expected) {
+            return Fail(failure, QXFTP_E_INCOMPLETE, "the server sent more than the size it reported");
+        }
         if (filled == buffer.size()) {
             if (!sink.Accept(buffer.data(), filled, failure)) return false;
             filled = 0;
@@ -160,12 +163,18 @@ bool FtpSession::Download(const std::string& remotePath, const std::string& loca
     FileSink sink(file);
     TransferProgress progress(callback, context, remoteSize);
     std::uint64_t received = 0;
-    const bool dataEnded = ReceiveData(data, sink, &progress, offset, received, failure);
+    const bool dataEnded = ReceiveData(data, sink, &progress, offset, remoteSize - offset, received, failure);
     data.Close();
     if (!dataEnded) {
         // Stopped, timed out or the local file failed: the control connection is in an unknown
         // state (a transfer reply may still come), so the session ends here.
         DropConnection();
+        if (received > remoteSize - offset) {
+            // The file is not the one SIZE described (it changed meanwhile): nothing of it is kept,
+            // so that no caller takes a mixture for a whole file.
+            Failure ignored;
+            file.TruncateToZero(ignored);
+        }
         return false;
     }
     const bool countRight = IsWholeDownload(226, offset, received, remoteSize);
@@ -262,7 +271,7 @@ bool FtpSession::FirstName(const std::string& remotePath, size_t maxLength, std:
 
     FirstLineSink sink(maxLength);
     std::uint64_t received = 0;
-    const bool dataEnded = ReceiveData(data, sink, nullptr, 0, received, failure);
+    const bool dataEnded = ReceiveData(data, sink, nullptr, 0, UINT64_MAX, received, failure);
     data.Close();
     if (!dataEnded) {
         DropConnection();

@@ -14,8 +14,10 @@ Both servers run as their own process group and are stopped whole, so that no se
 the test. Running vsftpd (and the login user it needs) requires root.
 """
 import contextlib
+import fcntl
 import json
 import os
+import pwd
 import random
 import re
 import shutil
@@ -159,7 +161,14 @@ class VsftpdServer(FtpServer):
 
 def ensure_login_user(name=LOGIN_USER[0], password=LOGIN_USER[1]):
     """A system user for vsftpd's user login, and the PAM service vsftpd checks it with.
-    vsftpd enters the user's home before it moves to local_root, so the home must exist."""
+    vsftpd enters the user's home before it moves to local_root, so the home must exist.
+    Suites may run side by side: a lock keeps two of them from creating the user at once."""
+    with open("/run/lock/" + PAM_SERVICE + ".lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        _ensure_login_user(name, password)
+
+
+def _ensure_login_user(name, password):
     pam = Path("/etc/pam.d") / PAM_SERVICE
     text = ("auth required pam_unix.so\n"
             "account required pam_unix.so\n"
@@ -168,11 +177,14 @@ def ensure_login_user(name=LOGIN_USER[0], password=LOGIN_USER[1]):
         pam.write_text(text)
     home = Path("/var/lib") / PAM_SERVICE
     home.mkdir(mode=0o755, exist_ok=True)
-    if subprocess.run(["id", "-u", name], capture_output=True).returncode != 0:
+    try:
+        current_home = pwd.getpwnam(name).pw_dir
+    except KeyError:
         subprocess.run(["useradd", "--system", "--no-create-home", "--home-dir", str(home),
                         "--shell", "/usr/sbin/nologin", name], check=True)
     else:
-        subprocess.run(["usermod", "--home", str(home), name], check=True, capture_output=True)
+        if current_home != str(home):
+            subprocess.run(["usermod", "--home", str(home), name], check=True, capture_output=True)
     subprocess.run(["chpasswd"], input=f"{name}:{password}\n", text=True, check=True)
 
 
