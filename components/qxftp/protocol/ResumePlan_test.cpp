@@ -40,7 +40,8 @@ TEST(ResumePlan, ContinuesOnlyTheBeginningOfTheSameVersion) {
         {"new version, local looks complete", Facts(true, true, 100, 100, t2, t1), ResumeAction::StartFromZero, 0},
         {"stamp now but none recorded", Facts(true, true, 40, 100, t1, ""), ResumeAction::StartFromZero, 0},
         {"server without MDTM: sizes decide", Facts(true, true, 40, 100, "", t1), ResumeAction::ContinueAtOffset, 40},
-        {"server without MDTM, nothing recorded", Facts(true, true, 40, 100, "", ""), ResumeAction::ContinueAtOffset, 40},
+        {"server without MDTM, nothing recorded", Facts(true, true, 40, 100, "", ""),
+         ResumeAction::ContinueAtOffset, 40},
         {"empty remote file, empty local", Facts(true, true, 0, 0, "", ""), ResumeAction::NothingToTransfer, 0},
     };
     for (const Case& c : cases) {

@@ -42,7 +42,9 @@ bool FtpSession::LogOn(const LogonRequest& request, Failure& failure) {
     if (!m_control.Open(host, port, kConnectTimeoutMs, m_receiveTimeoutMs, failure)) return false;
     bool ok = ReadGreeting(failure);
     if (ok && viaProxy) {
-        if (!request.proxyUser.empty()) ok = LogOnAs(request.proxyUser, request.proxyPassword, request.account, failure);
+        if (!request.proxyUser.empty()) {
+            ok = LogOnAs(request.proxyUser, request.proxyPassword, request.account, failure);
+        }
         if (ok) ok = LogOnAs(ProxyUserName(request), request.password, request.account, failure);
     } else if (ok) {
         ok = LogOnAs(request.user.empty() ? "anonymous" : request.user, request.password, request.account, failure);

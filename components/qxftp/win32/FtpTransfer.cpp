@@ -177,15 +177,15 @@ bool FtpSession::Download(const std::string& remotePath, const std::string& loca
         }
         return false;
     }
+    // The byte count alone already tells a short transfer; the final reply is then only waited
+    // for briefly (it keeps the session usable when it comes).
     const bool countRight = IsWholeDownload(226, offset, received, remoteSize);
+    const std::string shortText = "transfer ended after " + ByteCount(offset + received, remoteSize);
     if (finalReplyPending && !ReadFinalReply(!countRight, reply, failure)) {
-        if (!countRight) return Fail(failure, QXFTP_E_INCOMPLETE, "transfer ended after " + ByteCount(offset + received, remoteSize));
-        return false;
+        return countRight ? false : Fail(failure, QXFTP_E_INCOMPLETE, shortText);
     }
     if (IsWholeDownload(reply.code, offset, received, remoteSize)) return true;
-    if (!countRight) {
-        return Fail(failure, QXFTP_E_INCOMPLETE, "transfer ended after " + ByteCount(offset + received, remoteSize), &reply);
-    }
+    if (!countRight) return Fail(failure, QXFTP_E_INCOMPLETE, shortText, &reply);
     return Fail(failure, QXFTP_E_INCOMPLETE, "the server reports the transfer failed", &reply);
 }
 

@@ -12,8 +12,6 @@ constexpr DWORD kMaxPiece = 1u << 30;
 
 }  // namespace
 
-bool IsUsablePath(const char* path) { return path != nullptr && path[0] != '\0'; }
-
 bool LocalFile::OpenForWriting(const std::string& path, bool& existed, Failure& failure) {
     Close();
     m_handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,

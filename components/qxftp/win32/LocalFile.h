@@ -37,7 +37,4 @@ private:
     std::string m_path;
 };
 
-// Whether a local path can be named in 8 bits: every file call takes the path as given.
-bool IsUsablePath(const char* path);
-
 }  // namespace qxftp

@@ -20,7 +20,9 @@ public:
 class FileSink : public DataSink {
 public:
     explicit FileSink(LocalFile& file) : m_file(file) {}
-    bool Accept(const char* data, size_t size, Failure& failure) override { return m_file.WriteAll(data, size, failure); }
+    bool Accept(const char* data, size_t size, Failure& failure) override {
+        return m_file.WriteAll(data, size, failure);
+    }
 
 private:
     LocalFile& m_file;

@@ -162,8 +162,10 @@ bool PeerAddressWithPort(SOCKET socket, std::uint16_t port, SocketAddress& out) 
 }
 
 bool SetSocketTimeouts(SOCKET socket, DWORD receiveMs, DWORD sendMs) {
-    return setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&receiveMs), sizeof(receiveMs)) == 0 &&
-           setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&sendMs), sizeof(sendMs)) == 0;
+    const char* receiveValue = reinterpret_cast<const char*>(&receiveMs);
+    const char* sendValue = reinterpret_cast<const char*>(&sendMs);
+    return setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, receiveValue, sizeof(receiveMs)) == 0 &&
+           setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, sendValue, sizeof(sendMs)) == 0;
 }
 
 bool SendAll(SOCKET socket, const char* data, size_t size, Failure& failure, const char* what) {
