@@ -56,6 +56,66 @@ endforeach()
 
 # ---- The vendor's kit: exactly these files, from <build>/kit plus the two texts below ----
 set(FENNICK_PACKAGE_PROGRAMS Fennick.exe QXFtp.dll QXHttp.dll QXMlangW.dll QXChkErr.exe)
+
+# A shipped program whose own resource script carries no VERSIONINFO gets the shared block from a
+# generated script, so that every file of the kit shows the one version.
+set(_fennick_description_Fennick.exe "Fennick online installer")
+set(_fennick_description_QXFtp.dll "Vantrel FTP transfer library")
+set(_fennick_description_QXHttp.dll "Vantrel HTTP transfer library")
+set(_fennick_description_QXMlangW.dll "Vantrel language string library")
+set(_fennick_description_QXChkErr.exe "Vantrel download error checker")
+foreach(target IN LISTS _fennick_targets)
+  get_target_property(type ${target} TYPE)
+  if(NOT type MATCHES "^(EXECUTABLE|SHARED_LIBRARY)$")
+    continue()
+  endif()
+  get_target_property(output_dir ${target} RUNTIME_OUTPUT_DIRECTORY)
+  if(output_dir AND NOT output_dir STREQUAL FENNICK_KIT_DIR)
+    continue()  # test programs and stand-ins live elsewhere
+  endif()
+  get_target_property(output_name ${target} OUTPUT_NAME)
+  if(NOT output_name)
+    set(output_name ${target})
+  endif()
+  if(type STREQUAL "EXECUTABLE")
+    set(file_name ${output_name}${CMAKE_EXECUTABLE_SUFFIX})
+    set(file_type VFT_APP)
+  else()
+    get_target_property(prefix ${target} PREFIX)
+    if(prefix STREQUAL "prefix-NOTFOUND")
+      set(prefix ${CMAKE_SHARED_LIBRARY_PREFIX})
+    endif()
+    set(file_name ${prefix}${output_name}${CMAKE_SHARED_LIBRARY_SUFFIX})
+    set(file_type VFT_DLL)
+  endif()
+  if(NOT file_name IN_LIST FENNICK_PACKAGE_PROGRAMS)
+    continue()
+  endif()
+  set(has_version_info FALSE)
+  get_target_property(sources ${target} SOURCES)
+  get_target_property(source_dir ${target} SOURCE_DIR)
+  foreach(source IN LISTS sources)
+    if(source MATCHES "\\.rc$" AND NOT source MATCHES "\\$<")
+      get_filename_component(source "${source}" ABSOLUTE BASE_DIR "${source_dir}")
+      file(READ "${source}" script)
+      if(script MATCHES "VERSIONINFO|fennick_versioninfo\\.rc")
+        set(has_version_info TRUE)
+      endif()
+    endif()
+  endforeach()
+  if(NOT has_version_info)
+    set(script ${FENNICK_GENERATED_DIR}/versioninfo/${target}.rc)
+    file(CONFIGURE OUTPUT ${script} CONTENT "#include <windows.h>
+#define FENNICK_FILE_DESCRIPTION \"${_fennick_description_${file_name}}\"
+#define FENNICK_ORIGINAL_FILENAME \"${file_name}\"
+#define FENNICK_FILE_TYPE ${file_type}
+#include \"fennick_versioninfo.rc\"
+")
+    target_sources(${target} PRIVATE ${script})
+    set_property(SOURCE ${script} TARGET_DIRECTORY ${target} APPEND PROPERTY OBJECT_DEPENDS
+      ${FENNICK_GENERATED_DIR}/fennick_version.h ${FENNICK_GENERATED_DIR}/fennick_versioninfo.rc)
+  endif()
+endforeach()
 set(FENNICK_PACKAGE_DATA QXMLANG.INI FENNICKMSG.MLG)
 # Windows editors and GetPrivateProfileString are happiest with CRLF text.
 configure_file(${PROJECT_SOURCE_DIR}/packaging/Fennick.ini

@@ -14,14 +14,16 @@ import zipfile
 
 import pytest
 
+from servers.ftp import vsftpd
+
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 sys.path.insert(0, os.path.join(ROOT, "scripts", "demo.d"))
-import package as kit_files  # noqa: E402
-import servers  # noqa: E402
+import package as demo_package  # noqa: E402  the demo's package maker and kit-folder helpers
 
 BUILD_ROOT = os.environ.get("FENNICK_BUILD_ROOT") or os.path.join(ROOT, "build")
 WINE = "/usr/lib/wine/wine64"
-EXPECTED_FILES = sorted(kit_files.KIT_FILES + ["Fennick.ini", "VendorGuide.txt"])
+PROGRAMS = ["Fennick.exe", "QXChkErr.exe", "QXFtp.dll", "QXHttp.dll", "QXMlangW.dll"]
+EXPECTED_FILES = sorted(PROGRAMS + ["FENNICKMSG.MLG", "Fennick.ini", "QXMLANG.INI", "VendorGuide.txt"])
 PE_MACHINE = {"x86_64": 0x8664, "i686": 0x014C}
 
 
@@ -92,7 +94,7 @@ def test_each_zip_holds_exactly_the_kit_with_one_version(zips):
             assert folders == {os.path.basename(path)[:-4]}, "one top folder named like the zip"
             assert sorted(n.split("/", 1)[1] for n in names) == EXPECTED_FILES, arch
             top = folders.pop() + "/"
-            for name in kit_files.KIT_PROGRAMS:
+            for name in PROGRAMS:
                 machine, version = pe_facts(archive.read(top + name))
                 assert machine == PE_MACHINE[arch], "%s %s is built for the wrong machine" % (arch, name)
                 assert version == project_version(build_dir), "%s %s: VERSIONINFO %s" % (arch, name, version)
@@ -123,9 +125,9 @@ def test_signing_acts_on_the_zip_only_when_a_certificate_is_given(zips, tmp_path
         with zipfile.ZipFile(zip_path) as archive:
             archive.extractall(unpacked)
         top = unpacked / os.path.basename(zip_path)[:-4]
-        for name in kit_files.KIT_PROGRAMS:
+        for name in PROGRAMS:
             assert has_signature(str(top / name)) == (label == "signed"), "%s %s" % (label, name)
-    for name in kit_files.KIT_PROGRAMS:
+    for name in PROGRAMS:
         assert not has_signature(os.path.join(build_dir, "kit", name)), "the build's own kit stays unsigned"
 
     bad = dict(os.environ, FENNICK_SIGN_PKCS12=pfx, FENNICK_SIGN_PASSWORD="wrong")
@@ -150,7 +152,7 @@ def test_unpacked_kit_downloads_and_starts_a_package_from_a_chinese_path_with_bl
     name = "KitCheck%s.exe" % uuid.uuid4().hex[:8]
     serve = tmp_path / "serve"
     serve.mkdir()
-    served = kit_files.make_package(sample, str(serve / name), 3 * 1024 * 1024 + 17)
+    served = demo_package.make_package(sample, str(serve / name), 3 * 1024 * 1024 + 17)
     install_parent = tmp_path / "Vendor Kit 安装 程序"
     with zipfile.ZipFile(zips["x86_64"]) as archive:
         archive.extractall(install_parent)
@@ -160,8 +162,8 @@ def test_unpacked_kit_downloads_and_starts_a_package_from_a_chinese_path_with_bl
     target = os.path.join(download, name)
     env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all", FENNICK_SAMPLE_QUIET="1")
     try:
-        with servers.VsftpdServer(str(tmp_path / "ftp"), str(serve)) as server:
-            kit_files.write_fennick_ini(str(install), server.url(name))
+        with vsftpd(serve) as server:
+            demo_package.write_fennick_ini(str(install), server.url(name))
             with open(tmp_path / "fennick.log", "wb") as log:
                 process = subprocess.Popen([WINE, str(install / "Fennick.exe")], cwd=str(install), env=env,
                                            stdin=subprocess.DEVNULL, stdout=log, stderr=log)
@@ -171,7 +173,7 @@ def test_unpacked_kit_downloads_and_starts_a_package_from_a_chinese_path_with_bl
                 if process.poll() is None:
                     process.kill()
             assert wait_for(lambda: os.path.exists(target + ".started"), 30), "the package was started"
-        assert kit_files.sha256_of(target) == kit_files.sha256_of(served)
+        assert demo_package.sha256_of(target) == demo_package.sha256_of(served)
         with open(target + ".started", encoding="utf-8") as marker:
             assert ("cwd=c:\\users\\%s\\documents\\vantrel\\fennick" % users[0]).lower() in marker.read().lower()
     finally:
