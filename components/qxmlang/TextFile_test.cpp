@@ -51,10 +51,3 @@ TEST(TextFile, ReadsWholeFilesAndTellsWhyOthersAreRefused) {
               TextFileStatus::Read);
     EXPECT_EQ(out.size(), kMaxTextFileBytes);
 }
-
-TEST(TextFile, SplitsLinesAtLfAndCrLfAndTrimsOnlyBlanks) {
-    EXPECT_EQ(SplitLines(L"a\r\nb\rc\nd\r"), (std::vector<std::wstring>{L"a", L"b\rc", L"d"}));
-    EXPECT_EQ(SplitLines(L"a\n"), (std::vector<std::wstring>{L"a", L""}));
-    EXPECT_EQ(TrimBlanks(L" \t x y \t "), L"x y");
-    EXPECT_EQ(TrimBlanks(L" \t "), L"");
-}
