@@ -12,7 +12,7 @@ struct NumberedText {
 const NumberedText ENGLISH[] = {
     {100, L"Fennick Setup - Connection Check"},
     {101, L"Checking why the download did not succeed..."},
-    {102, L"A problem was found. Please correct it, then press Retry."},
+    {102, L"The check found a problem, described below. Press Retry to try again."},
     {103, L"No problem was found; the failure may have been temporary. Press Retry to try again."},
     {104, L"&Retry"},
     {105, L"&Close"},

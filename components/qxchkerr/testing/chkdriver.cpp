@@ -2,12 +2,15 @@
 // window (whichever process started it), read it, and press its buttons. Each call prints one
 // JSON object and exits with 0 (done / found), 1 (not found before the deadline) or 2 (usage).
 //
-//   find [--pid N] [--finished] [--timeout MS] -> the checker window: pid, hwnd, caption,
-//                                                 headline, finished (checks done), retry
-//                                                 (enabled), checks [{status, title, detail}]
-//   retry --hwnd H                              -> presses Retry
-//   close --hwnd H                              -> presses Close
-//   gone [--pid N] [--timeout MS]               -> waits until no checker window is left
+//   find [--finished] [--timeout MS]   -> the checker window: pid, hwnd, caption, headline,
+//                                         finished (checks done), retry (enabled),
+//                                         checks [{status, title, detail}]
+//   retry --hwnd H                      -> presses Retry
+//   close --hwnd H                      -> presses Close
+//   gone [--timeout MS]                 -> waits until no checker window is left
+//
+// find and gone look only at checkers of process --pid N, or of programs started from folder
+// --folder DIR (the install folder of a test), when given.
 //
 // Every command takes --desktop NAME, as the UI driver does, to look at that desktop.
 // Waits poll with a deadline; nothing sleeps a fixed time to let something happen.
@@ -59,14 +62,36 @@ int FinishedChecks(HWND window) {
     return static_cast<int>(SendDlgItemMessageW(window, IDC_PROGRESS, PBM_GETPOS, 0, 0));
 }
 
+// The folder of a process's program, without the trailing "\"; empty when it cannot be read.
+std::wstring ProgramFolderOf(DWORD pid) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (process == nullptr) return std::wstring();
+    wchar_t path[4096] = {};
+    DWORD length = 4096;
+    const BOOL ok = QueryFullProcessImageNameW(process, 0, path, &length);
+    CloseHandle(process);
+    if (!ok) return std::wstring();
+    std::wstring folder(path, length);
+    const size_t slash = folder.find_last_of(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash);
+}
+
+struct Filter {
+    DWORD pid = 0;
+    std::wstring folder;  // empty: any
+    bool finished = false;
+};
+
 // A visible checker window: a dialog with the checker's progress bar and Retry button.
-HWND FindChecker(DWORD pid, bool finished) {
-    for (HWND hWnd : TopLevelWindowsOf(pid)) {
+HWND FindChecker(const Filter& filter) {
+    for (HWND hWnd : TopLevelWindowsOf(filter.pid)) {
         if (!IsWindowVisible(hWnd) || ClassNameOf(hWnd) != L"#32770") continue;
         HWND progress = GetDlgItem(hWnd, IDC_PROGRESS);
         if (progress == nullptr || ClassNameOf(progress) != std::wstring(PROGRESS_CLASSW)) continue;
         if (GetDlgItem(hWnd, IDC_RETRY) == nullptr) continue;
-        if (finished && FinishedChecks(hWnd) < CHECK_COUNT) continue;
+        if (filter.finished && FinishedChecks(hWnd) < CHECK_COUNT) continue;
+        if (!filter.folder.empty() && _wcsicmp(ProgramFolderOf(ProcessOf(hWnd)).c_str(), filter.folder.c_str()) != 0)
+            continue;
         return hWnd;
     }
     return nullptr;
@@ -94,12 +119,20 @@ std::string Describe(HWND window) {
            ", " + std::to_string(r.bottom) + "], \"checks\": [" + checks + "]}";
 }
 
+Filter FilterOf(int argc, wchar_t** argv) {
+    Filter filter;
+    filter.pid = static_cast<DWORD>(Number(argc, argv, L"--pid", 0));
+    filter.folder = Option(argc, argv, L"--folder", L"");
+    while (!filter.folder.empty() && filter.folder.back() == L'\\') filter.folder.pop_back();
+    filter.finished = HasFlag(argc, argv, L"--finished");
+    return filter;
+}
+
 int Find(int argc, wchar_t** argv) {
-    const DWORD pid = static_cast<DWORD>(Number(argc, argv, L"--pid", 0));
-    const bool finished = HasFlag(argc, argv, L"--finished");
+    const Filter filter = FilterOf(argc, argv);
     const ULONGLONG deadline = GetTickCount64() + Number(argc, argv, L"--timeout", DEFAULT_TIMEOUT_MS);
     for (;;) {
-        HWND window = FindChecker(pid, finished);
+        HWND window = FindChecker(filter);
         if (window != nullptr) return Print(Describe(window), 0);
         if (GetTickCount64() >= deadline) return Print("{\"found\": false}", 1);
         Sleep(POLL_INTERVAL_MS);
@@ -115,10 +148,11 @@ int Press(int argc, wchar_t** argv, int button) {
 }
 
 int Gone(int argc, wchar_t** argv) {
-    const DWORD pid = static_cast<DWORD>(Number(argc, argv, L"--pid", 0));
+    Filter filter = FilterOf(argc, argv);
+    filter.finished = false;
     const ULONGLONG deadline = GetTickCount64() + Number(argc, argv, L"--timeout", DEFAULT_TIMEOUT_MS);
     for (;;) {
-        if (FindChecker(pid, false) == nullptr) return Print("{\"gone\": true}", 0);
+        if (FindChecker(filter) == nullptr) return Print("{\"gone\": true}", 0);
         if (GetTickCount64() >= deadline) return Print("{\"gone\": false}", 1);
         Sleep(POLL_INTERVAL_MS);
     }
