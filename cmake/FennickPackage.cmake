@@ -131,9 +131,17 @@ foreach(file IN LISTS FENNICK_PACKAGE_DATA)
 endforeach()
 install(FILES ${FENNICK_GENERATED_DIR}/package/Fennick.ini ${FENNICK_GENERATED_DIR}/package/VendorGuide.txt
   DESTINATION . COMPONENT kit)
-# Optional Authenticode signature of the staged copies (never of the build's own kit); it acts
-# only when FENNICK_SIGN_PKCS12 or FENNICK_SIGN_CERT + FENNICK_SIGN_KEY are set at package time.
+# The zip's copies lose their symbol tables (about two thirds of each file); the build's own kit
+# keeps them. Then the optional Authenticode signature of the same copies: it acts only when
+# FENNICK_SIGN_PKCS12 or FENNICK_SIGN_CERT + FENNICK_SIGN_KEY are set at package time.
 install(CODE "
+  foreach(file ${FENNICK_PACKAGE_PROGRAMS})
+    execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-all \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/\${file}\"
+      RESULT_VARIABLE result)
+    if(NOT result EQUAL 0)
+      message(FATAL_ERROR \"stripping \${file} failed\")
+    endif()
+  endforeach()
   set(FENNICK_SIGN_DIR \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}\")
   set(FENNICK_SIGN_FILES \"${FENNICK_PACKAGE_PROGRAMS}\")
   include(\"${PROJECT_SOURCE_DIR}/packaging/FennickSign.cmake\")

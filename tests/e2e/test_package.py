@@ -1,6 +1,6 @@
 """The vendor's zip: `cmake --build <build> --target package` makes one per architecture holding
-exactly the kit, every program carries the project's version, signing acts only on the zip's
-copies, and the unpacked x86_64 kit downloads and starts a package under Wine from a folder whose
+exactly the kit, every program carries the project's version and is stripped, signing acts only on
+the zip's copies, and the unpacked x86_64 kit downloads and starts a package under Wine from a folder whose
 path has blanks and Chinese characters."""
 import os
 import re
@@ -61,16 +61,17 @@ def make_zip(build_dir, arch, tmp_path, output_dir=None, env=None):
 
 
 def pe_facts(data):
-    """(machine, file version tuple or None) of a PE image."""
+    """(machine, symbol count, file version tuple or None) of a PE image."""
     assert data[:2] == b"MZ"
     pe_offset = struct.unpack_from("<I", data, 0x3C)[0]
     assert data[pe_offset:pe_offset + 4] == b"PE\0\0"
     machine = struct.unpack_from("<H", data, pe_offset + 4)[0]
+    symbols = struct.unpack_from("<I", data, pe_offset + 16)[0]  # COFF header NumberOfSymbols
     at = data.find(struct.pack("<I", 0xFEEF04BD))  # VS_FIXEDFILEINFO signature
     if at < 0:
-        return machine, None
+        return machine, symbols, None
     ms, ls = struct.unpack_from("<II", data, at + 8)
-    return machine, (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+    return machine, symbols, (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
 
 
 def built_architectures():
@@ -95,8 +96,9 @@ def test_each_zip_holds_exactly_the_kit_with_one_version(zips):
             assert sorted(n.split("/", 1)[1] for n in names) == EXPECTED_FILES, arch
             top = folders.pop() + "/"
             for name in PROGRAMS:
-                machine, version = pe_facts(archive.read(top + name))
+                machine, symbols, version = pe_facts(archive.read(top + name))
                 assert machine == PE_MACHINE[arch], "%s %s is built for the wrong machine" % (arch, name)
+                assert symbols == 0, "%s %s is shipped with its symbol table" % (arch, name)
                 assert version == project_version(build_dir), "%s %s: VERSIONINFO %s" % (arch, name, version)
             ini = archive.read(top + "Fennick.ini").decode("ascii")
             assert "\r\n" in ini and "\n" not in ini.replace("\r\n", ""), "CRLF lines for Windows editors"
