@@ -16,11 +16,11 @@ struct ChainFreer {
     void operator()(PCCERT_CHAIN_CONTEXT chain) const { CertFreeCertificateChain(chain); }
 };
 
-// The certificate the server presents, fetched without judging it.
-std::unique_ptr<const CERT_CONTEXT, CertificateFreer> FetchCertificate(HINTERNET connection,
-                                                                       const std::wstring& object) {
+// The certificate the server presents, fetched without judging it. The request names only "/":
+// a server that is not trusted learns nothing of the package's path or query.
+std::unique_ptr<const CERT_CONTEXT, CertificateFreer> FetchCertificate(HINTERNET connection) {
     std::unique_ptr<void, WinHttpCloser> request(
-        WinHttpOpenRequest(connection, L"HEAD", object.c_str(), nullptr, WINHTTP_NO_REFERER,
+        WinHttpOpenRequest(connection, L"HEAD", L"/", nullptr, WINHTTP_NO_REFERER,
                            WINHTTP_DEFAULT_ACCEPT_TYPES,
                            WINHTTP_FLAG_SECURE | WINHTTP_FLAG_ESCAPE_DISABLE | WINHTTP_FLAG_ESCAPE_DISABLE_QUERY));
     if (!request) return nullptr;
@@ -63,9 +63,8 @@ CheckProblem ProblemOfChainStatus(DWORD errorStatus) {
 
 }  // namespace
 
-CheckProblem DiagnoseServerCertificate(HINTERNET connection, const std::wstring& object, const std::wstring& host,
-                                       std::wstring& detail) {
-    const auto certificate = FetchCertificate(connection, object);
+CheckProblem DiagnoseServerCertificate(HINTERNET connection, const std::wstring& host, std::wstring& detail) {
+    const auto certificate = FetchCertificate(connection);
     if (!certificate) {
         detail += L"; no certificate to judge";
         return CheckProblem::SecureConnectionFailed;

@@ -12,5 +12,4 @@
 // here with the system's own chain and SSL policy for the host name.
 // Gives CertificateUntrusted, CertificateExpired, CertificateNameMismatch, or
 // SecureConnectionFailed when the certificate cannot be had or shows no such fault.
-CheckProblem DiagnoseServerCertificate(HINTERNET connection, const std::wstring& object, const std::wstring& host,
-                                       std::wstring& detail);
+CheckProblem DiagnoseServerCertificate(HINTERNET connection, const std::wstring& host, std::wstring& detail);

@@ -183,7 +183,7 @@ ServerCheckResult Probe(const std::wstring& url, DWORD timeoutMs) {
         CheckProblem problem = ProblemOfError(response.error, response.secureFlags);
         // A refused certificate without a named reason is looked at more closely.
         if (problem == CheckProblem::SecureConnectionFailed && secure)
-            problem = DiagnoseServerCertificate(connection.get(), object, host, detail);
+            problem = DiagnoseServerCertificate(connection.get(), host, detail);
         return Fail(problem, detail);
     }
     const CheckProblem problem = ProblemOfStatus(response.status);

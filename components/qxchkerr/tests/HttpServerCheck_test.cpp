@@ -110,10 +110,4 @@ TEST(HttpServerCheck, SilentServerEndsWithinTheBound) {
     EXPECT_LT(GetTickCount64() - start, 1500 + BOUND_SLACK_MS);
 }
 
-TEST(HttpServerCheck, NonHttpAnswerIsNotTakenForAServer) {
-    CScriptedServer ftpLike([](SOCKET s) { SendText(s, "220 FTP server ready\r\n"); WaitForPeerToClose(s); });
-    const ServerCheckResult result = CheckHttpServer(UrlOf(ftpLike), 3000);
-    EXPECT_EQ(result.finding.status, CheckStatus::Failed);
-}
-
 }  // namespace

@@ -135,15 +135,6 @@ TEST(DiskRoomCheck, ComparesThePackageWithTheFreeSpace) {
     EXPECT_EQ(unknown.problem, CheckProblem::SizeUnknown);
 }
 
-TEST(DownloadFiles, NamesFollowTheInstallersScheme) {
-    const DownloadFiles files = DescribeDownloadFiles(L"C:\\Docs\\Vantrel\\Fennick\\", L"setup.exe");
-    EXPECT_EQ(files.strTarget, L"C:\\Docs\\Vantrel\\Fennick\\setup.exe");
-    EXPECT_EQ(files.strPartial, L"C:\\Docs\\Vantrel\\Fennick\\setup.exe_tmp");
-    EXPECT_EQ(files.strState, L"C:\\Docs\\Vantrel\\Fennick\\setup.exe_tmp_sz");
-    EXPECT_TRUE(DescribeDownloadFiles(L"", L"setup.exe").strState.empty());
-    EXPECT_TRUE(DescribeDownloadFiles(L"C:\\Docs\\", L"").strState.empty());
-}
-
 TEST(DownloadFiles, RecordedSizeIsReadBackAsTheInstallerWroteIt) {
     CTestFolder root;
     const std::wstring state = root.Path() + L"setup.exe_tmp_sz";
