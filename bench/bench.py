@@ -369,6 +369,8 @@ def machine_description():
 def main(argv):
     args = parse_arguments(argv)
     command = "bench/run" + ("" if not argv else " " + " ".join(shlex.quote(a) for a in argv))
+    if os.environ.get("FENNICK_BUILD_ROOT_GIVEN"):
+        command = "FENNICK_BUILD_ROOT=%s %s" % (shlex.quote(os.environ["FENNICK_BUILD_ROOT_GIVEN"]), command)
     table = Bench(args).run()
     stamp = datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d %H:%M UTC")
     header = "Date: %s  \nMachine: %s  \nCommand: `%s`\n" % (stamp, machine_description(), command)
