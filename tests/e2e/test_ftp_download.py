@@ -39,6 +39,7 @@ POLL_DEADLINE_S = 15.0
 def package_bytes(marker_app: Path, size: int, seed: int) -> bytes:
     """A runnable package of exactly `size` bytes whose overlay depends on `seed`."""
     data = bytearray(marker_app.read_bytes())
+    assert size >= len(data), "a package cut inside the program would not run"
     block = hashlib.sha256(str(seed).encode()).digest()
     while len(data) < size:
         block = hashlib.sha256(block).digest()
@@ -120,7 +121,10 @@ class Runner:
     def wait_started(self, name: str) -> str:
         """The marker's text once the program has written it (it runs on after Fennick.exe)."""
         marker = self.marker(name)
-        poll(lambda: marker.exists() and marker.stat().st_size > 0, f"{name} started")
+        try:
+            poll(lambda: marker.exists() and marker.stat().st_size > 0, f"{name} started")
+        except AssertionError as error:
+            raise AssertionError(f"{error}; markers: {sorted(m.name for m in self.marker_dir.iterdir())}") from None
         return marker.read_text(encoding="utf-8")
 
 
@@ -269,7 +273,7 @@ def test_stalled_transfer_fails_by_the_watchdog_and_is_counted(wine, runner, roo
 
 def test_wrong_password_is_counted_and_the_fifth_failure_shows_the_error_message(
         wine, runner, root, name, download_dir):
-    publish(root, name, package_bytes(wine.tests_bin / "marker_app.exe", 4096, 7))
+    publish(root, name, package_bytes(wine.tests_bin / "marker_app.exe", SIZE, 7))
     download = Download(download_dir, name)
     with vsftpd(root, login=LOGIN) as server:
         url = server.url(f"/pub/{name}", user=LOGIN[0], password="not-the-password")
