@@ -6,6 +6,7 @@
 #include "config/PathHelper.h"
 #include "download/DownloadFiles.h"
 #include "download/DownloadThreads.h"
+#include "download/DownloadWorker.h"
 #include "download/FtpResume.h"
 #include "download/LibraryPath.h"
 #include "download/TransferProgress.h"
@@ -15,29 +16,20 @@ namespace {
 // Continue a local file that exists (see QXFtp.dll).
 constexpr int kContinueExistingFile = 1;
 
-// Closes the library's session handle when the attempt ends.
-class SessionGuard {
+// Runs one of the binding's session operations (log off, close) when the attempt ends, so
+// that every path out of it logs off after a log-on and closes after an open.
+class SessionStep {
 public:
-    SessionGuard(CQXFtp& ftp, int hSession) : m_ftp(ftp), m_hSession(hSession) {}
-    ~SessionGuard() { m_ftp.Close(m_hSession); }
-    SessionGuard(const SessionGuard&) = delete;
-    SessionGuard& operator=(const SessionGuard&) = delete;
+    using Operation = int (CQXFtp::*)(int hSession);
+    SessionStep(CQXFtp& ftp, Operation operation, int hSession)
+        : m_ftp(ftp), m_operation(operation), m_hSession(hSession) {}
+    ~SessionStep() { (m_ftp.*m_operation)(m_hSession); }
+    SessionStep(const SessionStep&) = delete;
+    SessionStep& operator=(const SessionStep&) = delete;
 
 private:
     CQXFtp& m_ftp;
-    int m_hSession;
-};
-
-// Logs off after a successful log-on, before the session is closed.
-class LogOnGuard {
-public:
-    LogOnGuard(CQXFtp& ftp, int hSession) : m_ftp(ftp), m_hSession(hSession) {}
-    ~LogOnGuard() { m_ftp.LogOff(m_hSession); }
-    LogOnGuard(const LogOnGuard&) = delete;
-    LogOnGuard& operator=(const LogOnGuard&) = delete;
-
-private:
-    CQXFtp& m_ftp;
+    Operation m_operation;
     int m_hSession;
 };
 
@@ -81,7 +73,7 @@ bool TransferInSession(CQXFtp& ftp, int hSession, CFennickDlg& dialog, const Dow
                   kNoProxy, kNoProxy, kNoProxy, config.m_nPort, 0) != 1) {
         return false;
     }
-    LogOnGuard logOn(ftp, hSession);
+    SessionStep logOffSession(ftp, &CQXFtp::LogOff, hSession);
 
     long long remoteSize = 0;
     if (ftp.GetRemoteFileSize(hSession, args.remotePath.c_str(), &remoteSize) != 1 || remoteSize < 0) return false;
@@ -112,7 +104,7 @@ bool DownloadPackage(CQXFtp& ftp, CFennickDlg& dialog) {
 
     const int hSession = ftp.Open();
     if (hSession == 0) return false;
-    SessionGuard session(ftp, hSession);
+    SessionStep closeSession(ftp, &CQXFtp::Close, hSession);
 
     const CInstallerConfig& config = dialog.m_config;
     const std::wstring name = paths.GetFileName(config.m_strUrlPath);
@@ -134,11 +126,4 @@ bool DownloadPackage(CQXFtp& ftp, CFennickDlg& dialog) {
 }
 }  // namespace
 
-DWORD WINAPI FtpDownloadThread(LPVOID pParam) {
-    CQXFtp ftp;  // may show its load-failure box; freed after the completion message is posted
-    if (!pParam) return 0;
-    CFennickDlg& dialog = *static_cast<CFennickDlg*>(pParam);
-    const bool complete = DownloadPackage(ftp, dialog);
-    PostCompletion(dialog.GetSafeHwnd(), complete);
-    return 0;
-}
+DWORD WINAPI FtpDownloadThread(LPVOID pParam) { return RunDownloadWorker<CQXFtp>(pParam, DownloadPackage); }

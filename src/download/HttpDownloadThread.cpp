@@ -4,6 +4,7 @@
 #include "config/PathHelper.h"
 #include "download/DownloadFiles.h"
 #include "download/DownloadThreads.h"
+#include "download/DownloadWorker.h"
 #include "download/ProgressReport.h"
 #include "download/TransferProgress.h"
 #include "ui/FennickDlg.h"
@@ -49,11 +50,4 @@ bool DownloadPackage(CQXHttp& http, CFennickDlg& dialog) {
 }
 }  // namespace
 
-DWORD WINAPI HttpDownloadThread(LPVOID pParam) {
-    CQXHttp http;  // may show its missing-entry box; freed after the completion message is posted
-    if (!pParam) return 0;
-    CFennickDlg& dialog = *static_cast<CFennickDlg*>(pParam);
-    const bool complete = DownloadPackage(http, dialog);
-    PostCompletion(dialog.GetSafeHwnd(), complete);
-    return 0;
-}
+DWORD WINAPI HttpDownloadThread(LPVOID pParam) { return RunDownloadWorker<CQXHttp>(pParam, DownloadPackage); }
