@@ -73,7 +73,21 @@ bool FtpSession::ReceiveData(SocketHandle& data, DataSink& sink, TransferProgres
     if (!AllocateBuffer(buffer, failure)) return false;
     size_t filled = 0;
     received = 0;
+    // Bytes held in the buffer would be lost if the caller ends this thread during a stall (the
+    // installer's watchdog does), so they are written out once no more arrive within a second,
+    // and at least once a second while data flows, not only when the buffer is full.
+    const ULONGLONG kFlushIntervalMs = 1000;
+    ULONGLONG lastFlush = GetTickCount64();
     for (;;) {
+        if (filled > 0) {
+            const ULONGLONG held = GetTickCount64() - lastFlush;
+            const DWORD wait = held >= kFlushIntervalMs ? 0 : static_cast<DWORD>(kFlushIntervalMs - held);
+            if (!WaitReadable(data.Get(), wait)) {
+                if (!sink.Accept(buffer.data(), filled, failure)) return false;
+                filled = 0;
+                lastFlush = GetTickCount64();
+            }
+        }
         const int got = ReceiveSome(data.Get(), buffer.data() + filled, buffer.size() - filled, failure,
                                     "no data from the server");
         if (got < 0) {
@@ -88,9 +102,11 @@ bool FtpSession::ReceiveData(SocketHandle& data, DataSink& sink, TransferProgres
         if (received > expected) {
             return Fail(failure, QXFTP_E_INCOMPLETE, "the server sent more than the size it reported");
         }
-        if (filled == buffer.size()) {
+        const ULONGLONG now = GetTickCount64();
+        if (filled == buffer.size() || now - lastFlush >= kFlushIntervalMs) {
             if (!sink.Accept(buffer.data(), filled, failure)) return false;
             filled = 0;
+            lastFlush = now;
         }
         if (progress != nullptr && !progress->OnBytes(offset + received)) {
             if (!sink.Accept(buffer.data(), filled, failure)) return false;
