@@ -6,7 +6,6 @@ from __future__ import annotations
 
 import configparser
 import hashlib
-import shutil
 import socket
 import sys
 import threading

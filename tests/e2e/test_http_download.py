@@ -16,7 +16,7 @@ from pathlib import Path
 import pytest
 
 from servers.certificates import make_test_certificates, trusted_in_wine_prefix
-from servers.http import Fault, NginxServer, ScriptedHttpServer
+from servers.http import Fault, ScriptedHttpServer, nginx_with_test_certificates
 from test_ftp_download import (RUN_DEADLINE_MS, STALL_DEADLINE_MS, Download, assert_counted_failure,  # noqa: F401
                                assert_success, package_bytes, poll, runner)
 
@@ -40,9 +40,7 @@ def web_root(tmp_path_factory) -> Path:
 
 @pytest.fixture(scope="module")
 def nginx(web_root, certificates):
-    tls = {"valid": certificates.valid, "expired": certificates.expired,
-           "wrong_host": certificates.wrong_host, "untrusted": certificates.untrusted}
-    with NginxServer(web_root, tls, work_dir=web_root.parent / "nginx") as server:
+    with nginx_with_test_certificates(web_root, certificates) as server:
         yield server
 
 

@@ -19,7 +19,7 @@ from typing import List, Optional, Sequence
 import pytest
 
 from servers.certificates import make_test_certificates, trusted_in_wine_prefix, windows_path
-from servers.http import Fault, NginxServer, ScriptedHttpServer
+from servers.http import Fault, NginxServer, ScriptedHttpServer, nginx_with_test_certificates
 
 ROOT = Path(__file__).resolve().parents[2]
 BUILD_ROOT = Path(os.environ.get("FENNICK_BUILD_ROOT") or ROOT / "build")
@@ -146,9 +146,7 @@ def web_root(tmp_path_factory) -> Path:
 
 @pytest.fixture(scope="module")
 def nginx(web_root, certificates):
-    tls = {"valid": certificates.valid, "expired": certificates.expired,
-           "wrong_host": certificates.wrong_host, "untrusted": certificates.untrusted}
-    with NginxServer(web_root, tls, work_dir=web_root.parent / "nginx") as server:
+    with nginx_with_test_certificates(web_root, certificates) as server:
         yield server
 
 

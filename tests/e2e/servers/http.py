@@ -163,6 +163,14 @@ class NginxServer:
 # scripted server
 
 
+
+def nginx_with_test_certificates(web_root: Path, certificates) -> "NginxServer":
+    """nginx serving web_root over HTTP and over HTTPS with each test certificate (valid, expired,
+    wrong_host, untrusted), as made by certificates.make_test_certificates."""
+    tls = {"valid": certificates.valid, "expired": certificates.expired,
+           "wrong_host": certificates.wrong_host, "untrusted": certificates.untrusted}
+    return NginxServer(web_root, tls, work_dir=web_root.parent / "nginx")
+
 @dataclass
 class Fault:
     """A one-shot fault for the next GET of a path (queued with ScriptedHttpServer.add_fault).
