@@ -262,7 +262,8 @@ def test_stalled_transfer_fails_by_the_watchdog_and_is_counted(wine, runner, roo
     data = package_bytes(wine.tests_bin / "marker_app.exe", SIZE, 6)
     publish(root, name, data)
     download = Download(download_dir, name)
-    with fault_ftp(root, retr_fault={"kind": "stall", "after": CUT}) as server:
+    # A slow line (about two seconds for CUT bytes) that then stalls for good.
+    with fault_ftp(root, retr_fault={"kind": "stall", "after": CUT}, rate=CUT // 2) as server:
         report = runner.start(server.url(f"/pub/{name}")).wait_exit(STALL_DEADLINE_MS)
         assert report["exited"], report
         assert_counted_failure(runner, download, "1")
