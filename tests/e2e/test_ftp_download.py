@@ -262,14 +262,14 @@ def test_stalled_transfer_fails_by_the_watchdog_and_is_counted(wine, runner, roo
     data = package_bytes(wine.tests_bin / "marker_app.exe", SIZE, 6)
     publish(root, name, data)
     download = Download(download_dir, name)
-    # A slow line (about two seconds for CUT bytes) that then stalls for good.
-    with fault_ftp(root, retr_fault={"kind": "stall", "after": CUT}, rate=CUT // 2) as server:
+    # A slow line (about three seconds for CUT bytes) that then stalls for good.
+    with fault_ftp(root, retr_fault={"kind": "stall", "after": CUT}, rate=CUT // 3) as server:
         report = runner.start(server.url(f"/pub/{name}")).wait_exit(STALL_DEADLINE_MS)
         assert report["exited"], report
         assert_counted_failure(runner, download, "1")
-        # Every byte that arrived before the stall is on disk for the next run, although the
-        # worker was ended while it waited for more.
-        assert download.partial.exists() and download.partial.stat().st_size == CUT
+        # Kept for the next run: the worker was ended while it waited for more, and at most the
+        # last second's data was still in the library's buffer.
+        assert download.partial.exists() and CUT // 3 <= download.partial.stat().st_size <= CUT
         assert download.state_values()["size"] == str(SIZE)
 
 

@@ -191,16 +191,4 @@ int ReceiveSome(SOCKET socket, char* buffer, size_t capacity, Failure& failure, 
     return -1;
 }
 
-bool WaitReadable(SOCKET socket, DWORD timeoutMs) {
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(socket, &readable);
-    timeval timeout{};
-    timeout.tv_sec = static_cast<long>(timeoutMs / 1000);
-    timeout.tv_usec = static_cast<long>((timeoutMs % 1000) * 1000);
-    // An error counts as readable: the receive that follows reports it.
-    return select(0, &readable, nullptr, nullptr, &timeout) != 0;
-}
-
 }  // namespace qxftp
-

@@ -69,7 +69,4 @@ bool SendAll(SOCKET socket, const char* data, size_t size, Failure& failure, con
 // Under Wine a reset arrives as a plain end of stream, so 0 proves nothing by itself.
 int ReceiveSome(SOCKET socket, char* buffer, size_t capacity, Failure& failure, const char* what);
 
-// True when data (or the end of the stream) can be read from the socket within timeoutMs.
-bool WaitReadable(SOCKET socket, DWORD timeoutMs);
-
 }  // namespace qxftp
