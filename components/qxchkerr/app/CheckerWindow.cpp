@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include <thread>
+#include "checks/DetachedThread.h"
 
 #include "app/resource.h"
 #include "checks/InstallerRestart.h"
@@ -125,11 +125,13 @@ void CCheckerWindow::StartChecks() {
     const HWND hWnd = m_hWnd;
     const CheckerInputs inputs = m_inputs;
     const std::shared_ptr<Flags> flags = m_flags;
-    std::thread([hWnd, inputs, flags]() {
+    const bool started = StartDetachedThread([hWnd, inputs, flags]() {
         CPostingObserver observer(hWnd, flags->stopChecks);
         RunCheckSequence(inputs, CheckBudgets(), observer);
         PostMessageW(hWnd, WM_CHECKS_DONE, 0, 0);
-    }).detach();
+    });
+    // Without a thread the window still answers: the checks show as not done.
+    if (!started) PostMessageW(hWnd, WM_CHECKS_DONE, 0, 0);
 }
 
 void CCheckerWindow::ShowCheck(CheckId id) {
@@ -174,7 +176,7 @@ void CCheckerWindow::StartRetry() {
     const std::wstring mutexName = m_strMutexName;
     const std::wstring folder = m_strProgramFolder;
     const std::shared_ptr<Flags> flags = m_flags;
-    std::thread([hWnd, mutexName, folder, flags]() {
+    const bool started = StartDetachedThread([hWnd, mutexName, folder, flags]() {
         int outcome = RETRY_CANCELLED;
         switch (WaitForInstallerToEnd(mutexName, INSTALLER_END_TIMEOUT_MS, INSTALLER_POLL_MS, flags->cancelRetry)) {
         case WaitOutcome::Ended: outcome = StartInstaller(folder) ? RETRY_STARTED : RETRY_START_FAILED; break;
@@ -182,7 +184,8 @@ void CCheckerWindow::StartRetry() {
         case WaitOutcome::Cancelled: break;
         }
         PostMessageW(hWnd, WM_RETRY_DONE, static_cast<WPARAM>(outcome), 0);
-    }).detach();
+    });
+    if (!started) PostMessageW(hWnd, WM_RETRY_DONE, static_cast<WPARAM>(RETRY_START_FAILED), 0);
 }
 
 void CCheckerWindow::OnRetryDone(int outcome) {

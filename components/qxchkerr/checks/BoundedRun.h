@@ -5,7 +5,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <thread>
+
+#include "checks/DetachedThread.h"
 
 // Runs `work` on its own thread and waits for it at most `milliseconds`. When it is late the
 // caller gets `onTimeout` and goes on; the late thread finishes on its own (every check bounds
@@ -22,17 +23,15 @@ Result RunWithin(DWORD milliseconds, std::function<Result()> work, Result onTime
         Result result;
     };
     auto shared = std::make_shared<Shared>();
-    try {
-        std::thread([shared, work]() {
-            Result result = work();
-            std::lock_guard<std::mutex> guard(shared->lock);
-            shared->result = std::move(result);
-            shared->finished = true;
-            shared->done.notify_all();
-        }).detach();
-    } catch (const std::system_error&) {
-        return work();  // no thread to be had: run it here, still bounded by its own timeouts
-    }
+    const bool started = StartDetachedThread([shared, work]() {
+        Result result = work();
+        std::lock_guard<std::mutex> guard(shared->lock);
+        shared->result = std::move(result);
+        shared->finished = true;
+        shared->done.notify_all();
+    });
+    // No thread to be had: run it here, still bounded by its own timeouts.
+    if (!started) return work();
     std::unique_lock<std::mutex> guard(shared->lock);
     if (!shared->done.wait_for(guard, std::chrono::milliseconds(milliseconds),
                                [&shared] { return shared->finished; }))

@@ -55,7 +55,7 @@ CUrlParts FtpUrl(const std::wstring& user = L"", const std::wstring& password = 
     return url;
 }
 
-ServerCheckResult Check(FtpScript& script, const CUrlParts& url = FtpUrl(), DWORD timeoutMs = 4000) {
+ServerCheckResult Check(FtpScript& script, const CUrlParts& url = FtpUrl(), DWORD timeoutMs = 20000) {
     CScriptedServer server(FtpSession(script));
     return CheckFtpServer(server.Addresses(), url, timeoutMs);
 }

@@ -28,12 +28,15 @@ CScriptedServer::CScriptedServer(Session session) : m_session(std::move(session)
         listen(m_listener.Get(), 8) != 0)
         return;
     m_nPort = BoundPort(m_listener.Get());
-    m_thread = std::thread([this] { Serve(); });
+    m_hThread = CreateThread(nullptr, 0, ThreadEntry, this, 0, nullptr);
 }
 
 CScriptedServer::~CScriptedServer() {
     m_stop = true;
-    if (m_thread.joinable()) m_thread.join();
+    if (m_hThread != nullptr) {
+        WaitForSingleObject(m_hThread, INFINITE);
+        CloseHandle(m_hThread);
+    }
 }
 
 std::vector<CSocketAddress> CScriptedServer::Addresses() const {
@@ -42,6 +45,11 @@ std::vector<CSocketAddress> CScriptedServer::Addresses() const {
     memcpy(&address.m_storage, &loopback, sizeof(loopback));
     address.m_nLength = sizeof(loopback);
     return {address};
+}
+
+DWORD WINAPI CScriptedServer::ThreadEntry(LPVOID self) {
+    static_cast<CScriptedServer*>(self)->Serve();
+    return 0;
 }
 
 void CScriptedServer::Serve() {

@@ -6,7 +6,6 @@
 #include <atomic>
 #include <functional>
 #include <string>
-#include <thread>
 
 #include "checks/Socket.h"
 
@@ -25,6 +24,7 @@ public:
     std::vector<CSocketAddress> Addresses() const;
 
 private:
+    static DWORD WINAPI ThreadEntry(LPVOID self);
     void Serve();
 
     CWinsockSession m_winsock;
@@ -32,7 +32,7 @@ private:
     int m_nPort = 0;
     Session m_session;
     std::atomic<bool> m_stop{false};
-    std::thread m_thread;
+    HANDLE m_hThread = nullptr;  // a Win32 thread: waited for and closed by the destructor
 };
 
 // One line without its CR LF; empty when the peer closed or went silent.
