@@ -22,6 +22,7 @@ import pytest
 
 from fennick import IDOK, IDYES, FennickProcess, Installation, WineEnvironment, language_texts
 from servers.ftp import fault_ftp, vsftpd
+from servers.polling import wait_until
 
 SIZE = 2 * 1024 * 1024 + 777
 CUT = 700000
@@ -52,13 +53,7 @@ def sha256(data: bytes) -> str:
 
 
 def poll(predicate, what: str, deadline_s: float = POLL_DEADLINE_S):
-    deadline = time.monotonic() + deadline_s
-    while time.monotonic() < deadline:
-        result = predicate()
-        if result:
-            return result
-        time.sleep(0.05)
-    raise AssertionError(f"not within {deadline_s} s: {what}")
+    return wait_until(predicate, what, deadline_s)
 
 
 class Download:

@@ -11,7 +11,6 @@ import hashlib
 import os
 import subprocess
 import threading
-import time
 from dataclasses import dataclass
 from pathlib import Path
 from typing import List, Optional, Sequence
@@ -20,6 +19,7 @@ import pytest
 
 from servers.certificates import make_test_certificates, trusted_in_wine_prefix, windows_path
 from servers.http import Fault, NginxServer, ScriptedHttpServer, nginx_with_test_certificates
+from servers.polling import wait_until
 
 ROOT = Path(__file__).resolve().parents[2]
 BUILD_ROOT = Path(os.environ.get("FENNICK_BUILD_ROOT") or ROOT / "build")
@@ -116,16 +116,6 @@ class Download:
         result = self.result()
         assert result is not None, f"harness ended without a result: {self.log_lines()}"
         return result
-
-
-def wait_until(condition, what: str, deadline: float = DEADLINE):
-    end = time.monotonic() + deadline
-    while time.monotonic() < end:
-        value = condition()
-        if value:
-            return value
-        time.sleep(0.05)
-    raise AssertionError(f"timed out waiting for {what}")
 
 
 # ---------------------------------------------------------------------------------------------
@@ -359,7 +349,7 @@ def test_size_is_recorded_before_the_body_arrives(scripted, download):
     process = download.start(scripted.url("/early.bin"))
     try:
         assert fault.reached.wait(DEADLINE)
-        wait_until(lambda: download.state_value("size") == str(len(data)), "the size key while the body is held")
+        wait_until(lambda: download.state_value("size") == str(len(data)), "the size key while the body is held", DEADLINE)
     finally:
         fault.release.set()
         process.wait(timeout=DEADLINE)
@@ -382,7 +372,7 @@ def test_stalled_server_gets_no_callbacks_and_the_library_keeps_waiting(scripted
 
     process = download.start(scripted.url("/stall.bin"))
     try:
-        wait_until(lambda: 500 in download.callbacks(), "the report of the bytes sent before the stall")
+        wait_until(lambda: 500 in download.callbacks(), "the report of the bytes sent before the stall", DEADLINE)
         counts["at stall"] = len(download.callbacks())
         timer = threading.Timer(stall_seconds, release)
         timer.start()

@@ -7,11 +7,11 @@ from __future__ import annotations
 
 import json
 import os
-import time
 from pathlib import Path
 from typing import Dict, Optional
 
 from fennick import DESKTOP, Installation, WineEnvironment
+from servers import polling
 
 ROOT = Path(__file__).resolve().parents[3]
 MESSAGE_FILE = ROOT / "components" / "qxmlang" / "FENNICKMSG.MLG"
@@ -98,13 +98,7 @@ class Checkers:
 
 def wait_until(condition, what: str, deadline_seconds: float = CHECKER_DEADLINE_MS / 1000):
     """Polls condition until it gives a true value, which it returns; fails at the deadline."""
-    end = time.monotonic() + deadline_seconds
-    while time.monotonic() < end:
-        value = condition()
-        if value:
-            return value
-        time.sleep(0.05)
-    raise AssertionError(f"timed out waiting for {what}")
+    return polling.wait_until(condition, what, deadline_seconds)
 
 
 def screenshot_folder() -> Optional[Path]:

@@ -25,9 +25,10 @@ import signal
 import socket
 import subprocess
 import tempfile
-import time
 from dataclasses import dataclass
 from pathlib import Path
+
+from .polling import wait_until
 
 PYTHON = "/usr/bin/python3"
 VSFTPD = "/usr/sbin/vsftpd"
@@ -46,13 +47,7 @@ class Transfer:
 
 
 def _deadline_poll(predicate, timeout, what):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        result = predicate()
-        if result:
-            return result
-        time.sleep(0.05)
-    raise TimeoutError(what)
+    return wait_until(predicate, what, timeout, error=TimeoutError)
 
 
 def _accepts(host, port):
