@@ -54,6 +54,11 @@ bool CDownloadStateFile::WriteTotal(uint64_t total) const {
     return WriteKey(kSizeKey, FormatUnsigned64(total).c_str());
 }
 
+bool CDownloadStateFile::RemoveTotal() const {
+    std::wstring text;
+    return !ReadKey(kSizeKey, text) || WriteKey(kSizeKey, nullptr);
+}
+
 bool CDownloadStateFile::WriteValidator(const Validator& validator) const {
     // Remove both first, so that a failure half-way never leaves an old validator standing.
     WriteKey(kEntityTagKey, nullptr);

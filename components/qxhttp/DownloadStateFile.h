@@ -15,6 +15,7 @@ public:
     Validator ReadValidator() const;
 
     bool WriteTotal(uint64_t total) const;
+    bool RemoveTotal() const;  // a body of unknown length: no total vouches for the partial file
     // Replaces whatever validator was recorded (None removes it).
     bool WriteValidator(const Validator& validator) const;
 

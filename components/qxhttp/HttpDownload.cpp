@@ -55,11 +55,12 @@ void SetPreferredTlsVersions(HINTERNET session) {
 }  // namespace
 
 CHttpDownload::CHttpDownload(std::wstring url, const std::wstring& targetPath, QXPROGRESSCALLBACK callback,
-                             void* context, int maxRedirects)
+                             void* context, int maxRedirects, bool acceptUnsizedBody)
     : m_url(std::move(url)),
       m_callback(callback),
       m_context(context),
       m_maxRedirects(maxRedirects < 0 ? 0 : maxRedirects),
+      m_acceptUnsizedBody(acceptUnsizedBody),
       m_partialPath(targetPath + L"_tmp"),
       m_state(targetPath + L"_tmp_sz") {}
 
@@ -164,7 +165,8 @@ bool CHttpDownload::StartWholeFile(HINTERNET request, const ResponseDecision& de
     // The old validator goes before the old bytes, and the new one is recorded only for an
     // empty file: whenever this stops, the state file never vouches for bytes of another version.
     if (!m_state.WriteValidator(Validator())) return false;
-    if (!m_file.Truncate() || !m_state.WriteTotal(decision.total)) return false;
+    const bool totalRecorded = decision.totalKnown ? m_state.WriteTotal(decision.total) : m_state.RemoveTotal();
+    if (!m_file.Truncate() || !totalRecorded) return false;
     return m_state.WriteValidator(validator);
 }
 
@@ -179,10 +181,14 @@ int CHttpDownload::ReceiveBody(HINTERNET request, const ResponseDecision& decisi
     // The installer may end this thread forcibly after a stall; on a slow link the buffer would
     // then hold minutes of data. Writing it out at least once a second bounds that loss.
     ULONGLONG lastFlushMs = GetTickCount64();
+    bool endSeen = false;
     for (;;) {
         DWORD available = 0;
         if (!WinHttpQueryDataAvailable(request, &available)) break;
-        if (available == 0) break;
+        if (available == 0) {
+            endSeen = true;
+            break;
+        }
         size_t capacity = 0;
         char* space = m_file.FreeSpace(capacity);
         if (space == nullptr) return 0;
@@ -190,7 +196,7 @@ int CHttpDownload::ReceiveBody(HINTERNET request, const ResponseDecision& decisi
         DWORD received = 0;
         if (!WinHttpReadData(request, space, wanted, &received) || received == 0) break;
         // More bytes than the file has would not belong to it: keep none of them.
-        if (received > decision.total - m_file.Size()) {
+        if (decision.totalKnown && received > decision.total - m_file.Size()) {
             m_file.Flush();
             return 0;
         }
@@ -200,17 +206,23 @@ int CHttpDownload::ReceiveBody(HINTERNET request, const ResponseDecision& decisi
             if (!m_file.Flush()) return 0;
             lastFlushMs = nowMs;
         }
+        // Of an unknown total there is no share to show: the pacer then sees a constant share and
+        // reports once a second, 0 thousandths, which still proves progress to the caller.
         int perMille = 0;
         if (m_pacer.OnBytes(m_file.Size(), decision.total, nowMs, perMille) &&
-            !Report(perMille)) {
+            !Report(decision.totalKnown ? perMille : 0)) {
             m_file.Flush();  // what arrived is a valid start for a later run
             return 0;
         }
     }
     // Whatever ended the body, the bytes on hand continue the file: keep them for a later run.
     // WinHTTP may end a body early without an error (a reset reads as a clean end under
-    // Wine): only the byte count proves the file whole.
-    if (!m_file.FlushToDisk() || m_file.Size() != decision.total) return 0;
+    // Wine): only the byte count proves the file whole, or, for a body of unknown length,
+    // the caller's check of the content.
+    if (!m_file.FlushToDisk()) return 0;
+    if (decision.totalKnown ? m_file.Size() != decision.total : !endSeen || !m_state.WriteTotal(m_file.Size())) {
+        return 0;
+    }
     int perMille = 0;
     if (m_pacer.OnComplete(perMille) && !Report(perMille)) return 0;
     return 1;
@@ -223,6 +235,7 @@ int CHttpDownload::Run() {
     previous.totalRecorded = m_state.ReadTotal(previous.recordedTotal);
     previous.validator = m_state.ReadValidator();
     RequestPlan plan = PlanRequest(previous);
+    plan.acceptUnsizedBody = m_acceptUnsizedBody;
     if (!OpenSession()) return 0;
 
     std::wstring url = m_url;
@@ -243,6 +256,7 @@ int CHttpDownload::Run() {
             if (askedAgain) return 0;
             askedAgain = true;
             plan = RequestPlan();
+            plan.acceptUnsizedBody = m_acceptUnsizedBody;
             continue;
         case ResponseAction::AlreadyComplete:
             return Complete(decision);

@@ -13,11 +13,11 @@
 #include "SystemProxy.h"
 #include "WinHttpHandle.h"
 
-// One call of QXGFWCB: fetch a URL into the partial file, continuing it when that is safe.
+// One call of QXGFWCB or QXGFWCBF: fetch a URL into the partial file, continuing it when that is safe.
 class CHttpDownload {
 public:
     CHttpDownload(std::wstring url, const std::wstring& targetPath, QXPROGRESSCALLBACK callback, void* context,
-                  int maxRedirects);
+                  int maxRedirects, bool acceptUnsizedBody = false);
     CHttpDownload(const CHttpDownload&) = delete;
     CHttpDownload& operator=(const CHttpDownload&) = delete;
 
@@ -42,6 +42,7 @@ private:
     QXPROGRESSCALLBACK m_callback;
     void* m_context;
     int m_maxRedirects;
+    bool m_acceptUnsizedBody;
     std::wstring m_partialPath;
     CDownloadStateFile m_state;
     CPartialFile m_file;

@@ -13,3 +13,12 @@ typedef int(CALLBACK* QXPROGRESSCALLBACK)(int nPerMille, void* pContext);  // 1 
 // the callback asked to stop (returned 0).
 extern "C" int WINAPI QXGFWCB(const wchar_t* url, const wchar_t* targetPath, QXPROGRESSCALLBACK callback,
                               void* pContext, int maxRedirects);
+
+// QXGFWCBF flags.
+// The caller verifies the finished file's content itself (a SHA-256 it knows), so a 200 answer
+// without Content-Length is taken, and the file counts as whole when its body ends cleanly.
+constexpr unsigned int QXHTTP_ACCEPT_UNSIZED_BODY = 1;
+
+// As QXGFWCB, with flags (above). An unknown flag fails the call (0).
+extern "C" int WINAPI QXGFWCBF(const wchar_t* url, const wchar_t* targetPath, QXPROGRESSCALLBACK callback,
+                               void* pContext, int maxRedirects, unsigned int flags);

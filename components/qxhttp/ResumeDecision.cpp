@@ -33,7 +33,12 @@ ResponseDecision Decision(ResponseAction action, uint64_t offset = 0, uint64_t t
     return decision;
 }
 
-ResponseDecision DecideWholeFile(const ResponseFacts& facts) {
+ResponseDecision DecideWholeFile(const RequestPlan& plan, const ResponseFacts& facts) {
+    if (!facts.hasContentLength && plan.acceptUnsizedBody) {
+        ResponseDecision unsized = Decision(ResponseAction::WriteFromZero);
+        unsized.totalKnown = false;
+        return unsized;
+    }
     uint64_t length = 0;
     if (!facts.hasContentLength || !ParseUnsigned64(facts.contentLength, length)) {
         return Decision(ResponseAction::Fail);
@@ -75,7 +80,7 @@ ResponseDecision DecideUnsatisfiable(const RequestPlan& plan, const ResponseFact
 ResponseDecision DecideResponse(const RequestPlan& plan, const ResponseFacts& facts) {
     if (IsRedirectStatus(facts.status)) return Decision(ResponseAction::Redirect);
     switch (facts.status) {
-    case 200: return DecideWholeFile(facts);
+    case 200: return DecideWholeFile(plan, facts);
     case 206: return DecidePartialContent(plan, facts);
     case 416: return DecideUnsatisfiable(plan, facts);
     default: return Decision(ResponseAction::Fail);

@@ -17,6 +17,9 @@ struct RequestPlan {
     uint64_t resumeFrom = 0;
     uint64_t expectedTotal = 0;  // the recorded total a resumed answer must name
     std::wstring ifRange;        // validator sent with the Range, empty when not resuming
+    // The caller checks the finished file itself (a SHA-256 pin), so a whole-file answer
+    // without Content-Length may be taken: a body cut short then fails that check instead.
+    bool acceptUnsizedBody = false;
 };
 
 // Resume only when the partial file can be proven to belong to a known version: a validator
@@ -47,13 +50,15 @@ enum class ResponseAction {
 struct ResponseDecision {
     ResponseAction action = ResponseAction::Fail;
     uint64_t offset = 0;  // where the body starts in the file
-    uint64_t total = 0;   // the file's whole size (every accepted answer names it)
+    uint64_t total = 0;   // the file's whole size
+    bool totalKnown = true;  // false only for an accepted whole-file answer without length
 };
 
 bool IsRedirectStatus(int status);
 
 // Decides from the status and the length headers, never trusting a body that would not
-// continue the partial file byte for byte. A whole-file answer without Content-Length fails:
-// its end cannot be told from a cut (WinHTTP under Wine even reports a chunked body that was
-// cut short as complete), and a package cut short must never count as fetched.
+// continue the partial file byte for byte. A whole-file answer without Content-Length fails
+// unless the plan accepts it: its end cannot be told from a cut (WinHTTP under Wine even
+// reports a chunked body that was cut short as complete), and a package cut short must never
+// count as fetched without a check of its content.
 ResponseDecision DecideResponse(const RequestPlan& plan, const ResponseFacts& facts);

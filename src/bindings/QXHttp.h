@@ -11,6 +11,11 @@ class CQXHttp {
 public:
     typedef int(WINAPI* PFNQXGFWCB)(const wchar_t* url, const wchar_t* targetPath, QXPROGRESSCALLBACK callback,
                                     void* pContext, int maxRedirects);
+    // Optional entry: QXGFWCB with flags.
+    typedef int(WINAPI* PFNQXGFWCBF)(const wchar_t* url, const wchar_t* targetPath, QXPROGRESSCALLBACK callback,
+                                     void* pContext, int maxRedirects, unsigned int flags);
+    // The caller checks the file's SHA-256 itself: a whole-file answer without length may be taken.
+    static constexpr unsigned int ACCEPT_UNSIZED_BODY = 1;
 
     CQXHttp();
     // Loads `libraryName` instead and reports a missing entry through `notify`; for tests.
@@ -20,8 +25,12 @@ public:
 
     int DownloadFile(const wchar_t* url, const wchar_t* targetPath, QXPROGRESSCALLBACK callback, void* pContext,
                      int maxRedirects);
+    // DownloadFile through the optional entry when the library has it, else as DownloadFile.
+    int DownloadFileWithFlags(const wchar_t* url, const wchar_t* targetPath, QXPROGRESSCALLBACK callback,
+                              void* pContext, int maxRedirects, unsigned int flags);
 
 private:
     PFNQXGFWCB pfnQXGFWCB = nullptr;
+    PFNQXGFWCBF pfnQXGFWCBF = nullptr;
     LibraryModule hLibrary;
 };

@@ -2,6 +2,7 @@
 
 #include "config/IniFile.h"
 #include "config/ModulePath.h"
+#include "config/PackagePin.h"
 #include "config/PathHelper.h"
 #include "config/UrlParts.h"
 
@@ -35,6 +36,7 @@ int CInstallerConfig::Load() {
         return 0;
     }
 
+    m_pin = ParsePackagePin(ReadIniString(configPath, L"Main", L"Sha256"));
     m_strUrl = Trim(value);
     CPathHelper pathHelper;
     m_strBaseName = Trim(pathHelper.GetBaseName(m_strUrl));

@@ -3,9 +3,12 @@
 
 #include <string>
 
+#include "config/PackagePin.h"
+
 // The installer's configuration: the package URL from "Fennick.ini" beside the module
 // (section "Main", key "DownloadString"), kept whole, split for the download workers, and the
-// package's base name that names the single-instance mutex.
+// package's base name that names the single-instance mutex; and the optional SHA-256 pin of the
+// package (key "Sha256").
 class CInstallerConfig {
 public:
     explicit CInstallerConfig(HMODULE hModule = nullptr);
@@ -22,5 +25,6 @@ public:
     std::wstring m_strBaseName;
     int m_nScheme = 0;  // INTERNET_SCHEME_* numbering: ftp 1, http 3, https 4
     std::wstring m_strUrl;
+    PackagePin m_pin;
     HMODULE m_hModule;
 };

@@ -1,5 +1,6 @@
 #include "download/DownloadFiles.h"
 
+#include "config/IniFile.h"
 #include "ui/CompletionMessage.h"
 
 DownloadFiles MakeDownloadFiles(const std::wstring& downloadFolder, const std::wstring& fileName) {
@@ -21,6 +22,13 @@ int DeleteFileIfPresent(const std::wstring& path) {
     if (DeleteFileW(path.c_str())) return 1;
     const DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 1 : 0;
+}
+
+int ForgetDownloadState(const DownloadFiles& files) {
+    const std::wstring counter = ReadIniString(files.strStateFile, L"Main", L"RetryCount");
+    if (!DeleteFileIfPresent(files.strStateFile)) return 0;
+    if (counter == L"ERR") return 1;
+    return WriteIniString(files.strStateFile, L"Main", L"RetryCount", counter);
 }
 
 void PostCompletion(HWND hDialog, bool complete) {

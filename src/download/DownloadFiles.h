@@ -20,5 +20,9 @@ int MovePartialToTarget(const DownloadFiles& files);
 // Deletes a file; 1 when it is gone afterwards (also when it never existed).
 int DeleteFileIfPresent(const std::wstring& path);
 
+// Removes every record of the state file but the failure counter ("RetryCount"), so that no
+// size or version stamp vouches for a file that is gone. 1 when nothing else is left.
+int ForgetDownloadState(const DownloadFiles& files);
+
 // The worker's one completion message to the dialog window.
 void PostCompletion(HWND hDialog, bool complete);

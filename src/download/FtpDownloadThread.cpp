@@ -9,6 +9,7 @@
 #include "download/DownloadWorker.h"
 #include "download/FtpResume.h"
 #include "download/LibraryPath.h"
+#include "download/PackageCheck.h"
 #include "download/TransferProgress.h"
 #include "ui/FennickDlg.h"
 
@@ -82,7 +83,14 @@ bool TransferInSession(CQXFtp& ftp, int hSession, CFennickDlg& dialog, const Dow
     const std::wstring recorded = ReadIniString(files.strStateFile, L"Main", L"size");
     switch (DecideFtpResume(recorded, remoteSize, FileSize(files.strTargetPath))) {
     case FtpResumeAction::AlreadyComplete:
-        return true;
+        switch (CheckAgainstPin(files.strTargetPath, dialog)) {
+        case PinVerdict::Matches: return true;
+        case PinVerdict::Unverified: return false;
+        case PinVerdict::Differs: break;
+        }
+        // Another release of the same size and name: not a failure, fetched afresh now.
+        if (!DeleteFileIfPresent(files.strStateFile) || !PrepareFreshStart(files, remoteSize)) return false;
+        break;
     case FtpResumeAction::Restart:
         if (!PrepareFreshStart(files, remoteSize)) return false;
         break;
@@ -91,7 +99,7 @@ bool TransferInSession(CQXFtp& ftp, int hSession, CFennickDlg& dialog, const Dow
     }
     const int result = ftp.DownloadFile(hSession, args.remotePath.c_str(), args.partialPath.c_str(),
                                         kContinueExistingFile, TransferProgressCallback, &dialog);
-    return FinishTransfer(result, files, remoteSize);
+    return FinishTransfer(result, files, remoteSize) && VerifyFetchedPackage(files, dialog);
 }
 
 // One download attempt after the binding is built; true when the package is the target file.
@@ -115,6 +123,8 @@ bool DownloadPackage(CQXFtp& ftp, CFennickDlg& dialog) {
     const DownloadFiles files = MakeDownloadFiles(folder, name);
     dialog.m_strTargetPath = files.strTargetPath;
     dialog.m_strRetryFile = files.strStateFile;
+    // A pin that cannot be read must not let any file start; it is counted like any failure.
+    if (config.m_pin.state == PinState::Malformed) return false;
 
     const std::wstring user = config.m_strUserName.empty() ? std::wstring(L"anonymous") : config.m_strUserName;
     if (!MakeAnsiLibraryPath(folder, name + L"_tmp", args.partialPath) ||

@@ -4,6 +4,7 @@
 #include "config/PathHelper.h"
 #include "download/DownloadFiles.h"
 #include "download/DownloadThreads.h"
+#include "download/PackageCheck.h"
 #include "download/DownloadWorker.h"
 #include "download/ProgressReport.h"
 #include "download/TransferProgress.h"
@@ -37,16 +38,22 @@ bool DownloadPackage(CQXHttp& http, CFennickDlg& dialog) {
     dialog.m_strTargetPath = files.strTargetPath;
     dialog.m_strSizeFile = files.strStateFile;
     dialog.m_strRetryFile = files.strStateFile;
+    // A pin that cannot be read must not let any file start; it is counted like any failure.
+    const PackagePin& pin = dialog.m_config.m_pin;
+    if (pin.state == PinState::Malformed) return false;
 
     const std::wstring& url = dialog.m_config.m_strUrl;
     if (url.size() >= kArgumentCapacity || files.strTargetPath.size() >= kArgumentCapacity) return false;
 
     dialog.m_nTotalSize = 0;
-    if (http.DownloadFile(url.c_str(), files.strTargetPath.c_str(), TransferProgressCallback, &dialog,
-                          kMaxRedirects) != 1) {
+    // Only a pinned package may arrive without a length: its hash proves it whole.
+    const unsigned int flags = pin.state == PinState::Valid ? CQXHttp::ACCEPT_UNSIZED_BODY : 0;
+    if (http.DownloadFileWithFlags(url.c_str(), files.strTargetPath.c_str(), TransferProgressCallback, &dialog,
+                                   kMaxRedirects, flags) != 1) {
         return false;
     }
-    return MovePartialToTarget(files) == 1 || TargetHoldsWholePackage(files);
+    if (MovePartialToTarget(files) != 1 && !TargetHoldsWholePackage(files)) return false;
+    return VerifyFetchedPackage(files, dialog);
 }
 }  // namespace
 

@@ -38,7 +38,8 @@ public:
     void CollectChildRects();
     void ScaleChildRects(int oldWidth, int oldHeight, int newWidth, int newHeight);
     void HandleCompletion(UINT message, WPARAM wParam, LPARAM lParam);
-    void LaunchFile(std::wstring path) const;
+    // Opens the file in its own folder; ERROR_SUCCESS when started, else the shell's error.
+    DWORD LaunchFile(std::wstring path) const;
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -53,7 +54,8 @@ protected:
 private:
     void OnStartTimer();
     void OnWatchdogTimer();
-    void StartErrorChecker() const;
+    bool StartErrorChecker() const;
+    void ReportFailedStart(DWORD error);
     void ShowErrorMessage();
     void StopWorker(DWORD timeoutMs);
 

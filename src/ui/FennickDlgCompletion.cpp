@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <vector>
@@ -16,6 +17,47 @@ const DWORD COMPLETION_WAIT_MS = 5000;
 const size_t LAUNCH_PATH_CAPACITY = 4096;   // file and directory buffers, terminator included
 const wchar_t* const STATE_SECTION = L"Main";
 const wchar_t* const COUNTER_KEY = L"RetryCount";
+const DWORD SYSTEM_MESSAGE_CAPACITY = 1024;
+
+// The shell may hand the start to COM objects; its documentation asks for an apartment.
+class ComApartment {
+public:
+    ComApartment() : m_initialised(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
+    ~ComApartment() {
+        if (m_initialised) CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    bool m_initialised;
+};
+
+// Errors that say the file is not a program this Windows can run: fetching it again is the
+// only way forward.
+bool IsNotAProgram(DWORD error) {
+    switch (error) {
+    case ERROR_BAD_EXE_FORMAT:
+    case ERROR_BAD_FORMAT:
+    case ERROR_INVALID_EXE_SIGNATURE:
+    case ERROR_EXE_MARKED_INVALID:
+    case ERROR_EXE_MACHINE_TYPE_MISMATCH:
+    case ERROR_NO_ASSOCIATION:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The system's sentence for an error, without its line break; the number when there is none.
+std::wstring SystemMessage(DWORD error) {
+    wchar_t text[SYSTEM_MESSAGE_CAPACITY] = {};
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                                  text, SYSTEM_MESSAGE_CAPACITY, nullptr);
+    while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n' || text[length - 1] == L' ')) --length;
+    if (length == 0) return L"Error " + std::to_wstring(error);
+    return std::wstring(text, length);
+}
 
 }  // namespace
 
@@ -34,7 +76,9 @@ void CFennickDlg::HandleCompletion(UINT message, WPARAM, LPARAM lParam) {
 
     if (lParam == COMPLETION_SUCCESS) {
         if (!m_strRetryFile.empty()) WriteIniString(m_strRetryFile, STATE_SECTION, COUNTER_KEY, COUNTER_AFTER_SUCCESS);
-        LaunchFile(m_strTargetPath);
+        const DWORD error = LaunchFile(m_strTargetPath);
+        // A declined elevation is the user's answer: nothing to say, and the file stays.
+        if (error != ERROR_SUCCESS && error != ERROR_CANCELLED) ReportFailedStart(error);
     } else if (m_strRetryFile.empty()) {
         // The worker ended before it knew its files: nothing to count.
         ShowErrorMessage();
@@ -42,18 +86,29 @@ void CFennickDlg::HandleCompletion(UINT message, WPARAM, LPARAM lParam) {
         const FailureDecision decision = DecideAfterFailure(ReadIniString(m_strRetryFile, STATE_SECTION, COUNTER_KEY));
         // A state file that cannot be written does not stop the hand-off.
         WriteIniString(m_strRetryFile, STATE_SECTION, COUNTER_KEY, decision.newCounter);
-        if (decision.action == FailureAction::StartErrorChecker) {
-            StartErrorChecker();
-        } else {
+        // Without the checker the user would be left with nothing: the error message says it.
+        if (decision.action != FailureAction::StartErrorChecker || !StartErrorChecker()) {
             ShowErrorMessage();
         }
     }
     ::PostMessageW(m_hWnd, WM_QUIT, 0, 0);
 }
 
-void CFennickDlg::StartErrorChecker() const {
+bool CFennickDlg::StartErrorChecker() const {
     std::wstring checkerPath;
-    if (MakeModuleFilePath(nullptr, L"QXChkErr.exe", checkerPath, LAUNCH_PATH_CAPACITY) == 1) LaunchFile(checkerPath);
+    if (MakeModuleFilePath(nullptr, L"QXChkErr.exe", checkerPath, LAUNCH_PATH_CAPACITY) != 1) return false;
+    return LaunchFile(checkerPath) == ERROR_SUCCESS;
+}
+
+void CFennickDlg::ReportFailedStart(DWORD error) {
+    if (IsNotAProgram(error)) {
+        // The next run must fetch the file again, not find it complete and fail the same way.
+        DeleteFileW(m_strTargetPath.c_str());
+        if (!m_strRetryFile.empty()) DeleteFileW(m_strRetryFile.c_str());
+    }
+    const std::wstring text = m_lang.GetString(5) + L"\n" + SystemMessage(error);
+    const std::wstring caption = m_lang.GetString(1);
+    MessageBoxW(m_hWnd, text.c_str(), caption.c_str(), MB_OK | MB_ICONHAND);
 }
 
 void CFennickDlg::ShowErrorMessage() {
@@ -62,9 +117,10 @@ void CFennickDlg::ShowErrorMessage() {
     MessageBoxW(m_hWnd, text.c_str(), caption.c_str(), MB_OK | MB_ICONHAND);
 }
 
-void CFennickDlg::LaunchFile(std::wstring path) const {
+DWORD CFennickDlg::LaunchFile(std::wstring path) const {
     // A path that does not fit the buffers is not started rather than started cut short.
-    if (path.empty() || path.size() >= LAUNCH_PATH_CAPACITY) return;
+    if (path.empty()) return ERROR_FILE_NOT_FOUND;
+    if (path.size() >= LAUNCH_PATH_CAPACITY) return ERROR_FILENAME_EXCED_RANGE;
     std::vector<wchar_t> file(path.begin(), path.end());
     file.push_back(L'\0');
     std::vector<wchar_t> directory(file);
@@ -72,15 +128,15 @@ void CFennickDlg::LaunchFile(std::wstring path) const {
 
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof(info);
-    // No UI: a failure is dropped silently, also where the shell would ask about a file type.
-    // No async: the program ends right after this call.
+    // No UI: the caller reports a failure in its own words, also where the shell would ask
+    // about a file type. No async: the program ends right after this call.
     info.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
     info.lpVerb = L"open";
     info.lpFile = file.data();
     info.lpDirectory = directory.data();
     info.nShow = SW_SHOWNORMAL;
-    if (!ShellExecuteExW(&info)) {
-        const DWORD error = GetLastError();
-        static_cast<void>(error);
-    }
+    const ComApartment apartment;
+    if (ShellExecuteExW(&info)) return ERROR_SUCCESS;
+    const DWORD error = GetLastError();
+    return error == ERROR_SUCCESS ? ERROR_GEN_FAILURE : error;
 }

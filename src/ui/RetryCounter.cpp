@@ -4,7 +4,9 @@
 
 FailureDecision DecideAfterFailure(const std::wstring& storedCounter) {
     if (storedCounter == L"ERR") return FailureDecision{FailureAction::StartErrorChecker, L"1"};
-    const long long count = ParseDecimalPrefix(storedCounter);
+    // A negative count would never reach the error message: it counts as 0, as text does.
+    const long long parsed = ParseDecimalPrefix(storedCounter);
+    const long long count = parsed < 0 ? 0 : parsed;
     if (count < FAILURES_BEFORE_ERROR_MESSAGE) {
         return FailureDecision{FailureAction::StartErrorChecker, std::to_wstring(count + 1)};
     }

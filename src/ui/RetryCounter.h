@@ -14,6 +14,6 @@ struct FailureDecision {
 };
 
 // storedCounter is the text read with the default "ERR" ("ERR" exactly = missing).
-// Missing -> checker, "1". A value below 4 (non-numbers count as 0, negatives as they are)
+// Missing -> checker, "1". A value below 4 (non-numbers and negatives count as 0)
 // -> checker, value + 1. 4 or more -> error message, "0".
 FailureDecision DecideAfterFailure(const std::wstring& storedCounter);

@@ -25,12 +25,12 @@ TEST(RetryCounter, StoredTextIsReadAsASignedDecimalPrefix) {
     ExpectDecision(L"abc", FailureAction::StartErrorChecker, L"1");
     ExpectDecision(L" 3", FailureAction::StartErrorChecker, L"4");
     ExpectDecision(L"2x", FailureAction::StartErrorChecker, L"3");
-    ExpectDecision(L"-5", FailureAction::StartErrorChecker, L"-4");
+    ExpectDecision(L"-5", FailureAction::StartErrorChecker, L"1");
     ExpectDecision(L"17", FailureAction::ShowErrorMessage, L"0");
     ExpectDecision(L"", FailureAction::StartErrorChecker, L"1");
     // Only the exact text "ERR" means missing.
     ExpectDecision(L"err", FailureAction::StartErrorChecker, L"1");
     // Far beyond 32 bits: saturates instead of wrapping to a small or negative count.
     ExpectDecision(L"99999999999999999999", FailureAction::ShowErrorMessage, L"0");
-    ExpectDecision(L"-99999999999999999999", FailureAction::StartErrorChecker, L"-9223372036854775807");
+    ExpectDecision(L"-99999999999999999999", FailureAction::StartErrorChecker, L"1");
 }

@@ -20,9 +20,12 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int) {
     // The same file and rules as the installer; an unreadable file is the first finding.
     CheckerInputs inputs;
     std::wstring configPath;
-    inputs.strConfigValue = MakeModuleFilePath(nullptr, L"Fennick.ini", configPath)
-                                ? ReadIniString(configPath, L"Main", L"DownloadString")
-                                : std::wstring(L"ERR");
+    if (MakeModuleFilePath(nullptr, L"Fennick.ini", configPath)) {
+        inputs.strConfigValue = ReadIniString(configPath, L"Main", L"DownloadString");
+        inputs.strPinValue = ReadIniString(configPath, L"Main", L"Sha256");
+    } else {
+        inputs.strConfigValue = L"ERR";
+    }
     inputs.strDownloadFolder = QueryDocumentsDownloadFolder(nullptr);
 
     // Loaded only for the package's base name, which names the installer's mutex.

@@ -1,5 +1,6 @@
 #include "checks/AddressCheck.h"
 
+#include "config/PackagePin.h"
 #include "config/PathHelper.h"
 
 namespace {
@@ -18,7 +19,7 @@ bool HasExactAnsiForm(CPathHelper& helper, const std::wstring& text) {
 
 }  // namespace
 
-AddressCheckResult CheckDownloadAddress(const std::wstring& strConfigValue) {
+AddressCheckResult CheckDownloadAddress(const std::wstring& strConfigValue, const std::wstring& strPinValue) {
     AddressCheckResult result;
     if (strConfigValue == L"ERR") {
         result.finding = CheckFinding::Fail(CheckProblem::ConfigMissing, L"Fennick.ini or its DownloadString is missing");
@@ -59,6 +60,10 @@ AddressCheckResult CheckDownloadAddress(const std::wstring& strConfigValue) {
                 return result;
             }
         }
+    }
+    if (ParsePackagePin(strPinValue).state == PinState::Malformed) {
+        result.finding = CheckFinding::Fail(CheckProblem::PinMalformed, L"Sha256 is not 64 hexadecimal digits");
+        return result;
     }
     result.parts = parts;
     result.finding = CheckFinding::Pass();

@@ -54,6 +54,8 @@ enum class CheckProblem {
     SizeUnknown,
     // any check
     TimedOut,
+    // Address (added after the others, so that their text numbers stay)
+    PinMalformed,
     EarlierCheckFailed,
 };
 

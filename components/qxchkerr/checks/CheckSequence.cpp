@@ -29,7 +29,7 @@ void RunCheckSequence(const CheckerInputs& inputs, const CheckBudgets& budgets, 
     ServerCheckResult server;
     CheckFinding finding;
 
-    if (!Step(observer, CheckId::Address, [&] { return (address = CheckDownloadAddress(inputs.strConfigValue)).finding; },
+    if (!Step(observer, CheckId::Address, [&] { return (address = CheckDownloadAddress(inputs.strConfigValue, inputs.strPinValue)).finding; },
               finding))
         return;
     const CUrlParts& url = address.parts;

@@ -60,10 +60,11 @@ const NumberedText ENGLISH[] = {
     {157, L"There is not enough free disk space for the setup file."},
     {158, L"The size of the setup file is not known, so the free space was not compared."},
     {159, L"This check did not finish in time."},
+    {160, L"The SHA-256 value of the setup file in Fennick.ini is malformed: it must be 64 hexadecimal digits."},
 };
 
-static_assert(TEXT_PROBLEM_FIRST + static_cast<int>(CheckProblem::TimedOut) - 1 == TEXT_PROBLEM_LAST,
-              "every problem but EarlierCheckFailed has its number in 130-159");
+static_assert(TEXT_PROBLEM_FIRST + static_cast<int>(CheckProblem::PinMalformed) - 1 == TEXT_PROBLEM_LAST,
+              "every problem but EarlierCheckFailed has its number in 130-160");
 static_assert(TEXT_STATUS_WAITING + static_cast<int>(CheckStatus::Skipped) == TEXT_STATUS_LAST, "statuses 110-114");
 static_assert(TEXT_CHECK_TITLE_FIRST + CHECK_COUNT - 1 == TEXT_CHECK_TITLE_LAST, "check titles 120-125");
 

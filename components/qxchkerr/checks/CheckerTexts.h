@@ -24,7 +24,7 @@ enum CheckerTextNumber {
     TEXT_CHECK_TITLE_LAST = 125,
 
     TEXT_PROBLEM_FIRST = 130,  // 130 + CheckProblem - 1 (CheckProblem::None has no text)
-    TEXT_PROBLEM_LAST = 159,
+    TEXT_PROBLEM_LAST = 160,
 };
 
 int StatusTextNumber(CheckStatus status);
