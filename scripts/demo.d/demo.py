@@ -31,6 +31,8 @@ def parse_arguments(argv):
     parser.add_argument("--slow", action="store_true", help="throttle the server so that the progress is easy to watch")
     parser.add_argument("--interrupt", action="store_true",
                         help="cut the transfer once at about 40%%, then run Fennick again and show it continue")
+    parser.add_argument("--pin", action="store_true",
+                        help="write the package's SHA-256 into Fennick.ini (Sha256=), so Fennick checks it before the start")
     parser.add_argument("--size-mib", type=int, default=16, help="size of the served package in MiB (default 16)")
     parser.add_argument("--rate-kib", type=int, default=None,
                         help="server rate limit in KiB/s, 0 = none (default 8192; --slow 512; --interrupt 2048)")
@@ -135,7 +137,10 @@ class Demo:
             self.say("serving %s (%s bytes) at %s%s" % (
                 PACKAGE_NAME, format(self.size, ","), url,
                 ", limited to %d KiB/s" % self.args.rate_kib if self.rate else ""))
-            install = package.fresh_install_folder(self.kit, os.path.join(self.work, "install"), url)
+            pin = served_sha.upper() if self.args.pin else None
+            install = package.fresh_install_folder(self.kit, os.path.join(self.work, "install"), url, pin)
+            if pin:
+                self.say("Fennick.ini pins the package: Sha256=%s" % pin)
             download_dir = os.path.join(session.documents(), "Vantrel", "Fennick")
             target = os.path.join(download_dir, PACKAGE_NAME)
             marker = target + ".started"

@@ -40,14 +40,16 @@ def missing_kit_files(kit_dir):
     return [name for name in KIT_FILES if not os.path.isfile(os.path.join(kit_dir, name))]
 
 
-def write_fennick_ini(folder, url):
+def write_fennick_ini(folder, url, pin=None):
     # CRLF, as a vendor's editor on Windows writes it.
     with open(os.path.join(folder, "Fennick.ini"), "w", newline="\r\n") as ini:
         ini.write("[Main]\nDownloadString=%s\n" % url)
+        if pin:
+            ini.write("Sha256=%s\n" % pin)
 
 
-def fresh_install_folder(kit_dir, folder, url):
-    """A new folder holding the kit's files that exist and a Fennick.ini for url."""
+def fresh_install_folder(kit_dir, folder, url, pin=None):
+    """A new folder holding the kit's files that exist and a Fennick.ini for url (and pin)."""
     if os.path.isdir(folder):
         shutil.rmtree(folder)
     os.makedirs(folder)
@@ -55,5 +57,5 @@ def fresh_install_folder(kit_dir, folder, url):
         source = os.path.join(kit_dir, name)
         if os.path.isfile(source):
             shutil.copy2(source, folder)
-    write_fennick_ini(folder, url)
+    write_fennick_ini(folder, url, pin)
     return folder

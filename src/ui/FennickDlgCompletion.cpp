@@ -106,7 +106,7 @@ void CFennickDlg::ReportFailedStart(DWORD error) {
         DeleteFileW(m_strTargetPath.c_str());
         if (!m_strRetryFile.empty()) DeleteFileW(m_strRetryFile.c_str());
     }
-    const std::wstring text = m_lang.GetString(5) + L"\n" + SystemMessage(error);
+    const std::wstring text = m_lang.GetString(5) + L"\r\n" + SystemMessage(error);
     const std::wstring caption = m_lang.GetString(1);
     MessageBoxW(m_hWnd, text.c_str(), caption.c_str(), MB_OK | MB_ICONHAND);
 }
