@@ -139,6 +139,8 @@ class Bench:
             ("http_winhttp", lambda: self.run_wine([os.path.join(self.harness, "winhttp_get.exe"), http.url(FILE),
                                                     self.win(out_file)], "http_winhttp")),
             ("http_curl", lambda: self.run_native(["curl", "-sS", "-o", out_file, http.url(FILE)], "http_curl")),
+            ("sha256", lambda: self.run_wine([os.path.join(self.harness, "sha256_file.exe"),
+                                              self.win(os.path.join(self.serve, FILE))], "sha256")),
             ("fennick_ftp", lambda: self.fennick_run(ftp.url(FILE), "fennick_ftp")),
             ("fennick_http", lambda: self.fennick_run(http.url(FILE), "fennick_http")),
         ]
@@ -149,6 +151,8 @@ class Bench:
             produced = [os.path.getsize(os.path.join(self.out, n)) for n in os.listdir(self.out)]
             if label.startswith("fennick"):
                 ok = rc == 0 and result[2]
+            elif label == "sha256":
+                ok = rc == 0
             else:
                 ok = rc == 0 and self.size in produced
             self.record(label, seconds, ok, "exit %s" % rc)
@@ -296,6 +300,8 @@ class Bench:
         add("| HTTP, bare WinHTTP loop under Wine | %s | | | |" % rate("http_winhttp"))
         r, _ = ratio("http_qxhttp", "http_curl", 99)
         add("| HTTP, native curl | %s | QXHttp.dll takes %s of curl's time | (information) | |" % (rate("http_curl"), r))
+        r, _ = ratio("sha256", "ftp_qxftp", 99)
+        add("| SHA-256 check of the package before its start (harness under Wine) | %s | %s of the QXFtp.dll download | (information) | |" % (rate("sha256"), r))
         r, met = ratio("fennick_ftp", "ftp_qxftp", 1.1)
         add("| FTP, whole Fennick.exe run | %s | %s of QXFtp.dll alone | <= 1.1 | %s |" % (rate("fennick_ftp"), r, met))
         r, met = ratio("fennick_http", "http_qxhttp", 1.1)
