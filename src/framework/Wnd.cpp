@@ -22,11 +22,3 @@ void CWnd::SetWindowText(const std::wstring& text) {
 void CProgressCtrl::SetRange(int nLower, int nUpper) const {
     ::SendMessageW(m_hWnd, PBM_SETRANGE32, static_cast<WPARAM>(nLower), static_cast<LPARAM>(nUpper));
 }
-
-int CProgressCtrl::SetPos(int nPos) const {
-    return static_cast<int>(::SendMessageW(m_hWnd, PBM_SETPOS, static_cast<WPARAM>(nPos), 0));
-}
-
-int CProgressCtrl::GetPos() const {
-    return static_cast<int>(::SendMessageW(m_hWnd, PBM_GETPOS, 0, 0));
-}

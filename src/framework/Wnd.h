@@ -36,9 +36,8 @@ public:
 
 class CStatic : public CWnd {};
 
+// The bar's position is set by the progress reports on the worker thread, through its handle.
 class CProgressCtrl : public CWnd {
 public:
     void SetRange(int nLower, int nUpper) const;
-    int SetPos(int nPos) const;   // previous position
-    int GetPos() const;
 };

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "config/DownloadFolder.h"
+#include "config/UrlParts.h"
 #include "download/DownloadThreads.h"
 #include "ui/CompletionMessage.h"
 #include "ui/resource.h"
@@ -13,11 +14,6 @@ const int WINDOW_WIDTH = 500;
 const int WINDOW_HEIGHT = 130;
 const DWORD WATCHDOG_WAIT_MS = 2000;
 const DWORD CONFIRMED_CLOSE_WAIT_MS = 5000;
-
-// URL scheme codes of the configuration (INTERNET_SCHEME_* numbering).
-const int SCHEME_FTP = 1;
-const int SCHEME_HTTP = 3;
-const int SCHEME_HTTPS = 4;
 
 class PaintScope {
 public:
@@ -73,7 +69,7 @@ BOOL CFennickDlg::OnInitDialog() {
     SetWindowText(m_lang.GetString(1));
     m_staticLabel.SetWindowText(m_lang.GetString(2));
     m_strDownloadFolder = GetDownloadFolder();
-    m_ctlProgress.SendMessage(PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    m_ctlProgress.SetRange(0, 100);
 
     CollectChildRects();
     RECT before{};
@@ -102,9 +98,9 @@ void CFennickDlg::OnTimer(UINT_PTR nIDEvent) {
 void CFennickDlg::OnStartTimer() {
     KillTimer(m_hWnd, TIMER_START);
     LPTHREAD_START_ROUTINE entry = nullptr;
-    if (m_config.m_nScheme == SCHEME_FTP) {
+    if (m_config.m_nScheme == URL_SCHEME_FTP) {
         entry = &FtpDownloadThread;
-    } else if (m_config.m_nScheme == SCHEME_HTTP || m_config.m_nScheme == SCHEME_HTTPS) {
+    } else if (m_config.m_nScheme == URL_SCHEME_HTTP || m_config.m_nScheme == URL_SCHEME_HTTPS) {
         entry = &HttpDownloadThread;
     }
     // Another scheme, or a second firing: nothing to start; the window waits for the user.
