@@ -78,8 +78,8 @@ bool CHttpDownload::OpenSession() {
         return false;
     }
     SetPreferredTlsVersions(m_session.get());
-    DWORD http2 = WINHTTP_PROTOCOL_FLAG_HTTP2;  // where the system offers it; optional
-    WinHttpSetOption(m_session.get(), WINHTTP_OPTION_ENABLE_HTTP_PROTOCOL, &http2, sizeof(http2));
+    // HTTP/1.1 only (WinHTTP's default): HTTP/2 brings nothing to one large download, and its
+    // answers may come without Content-Length, which an unpinned package must have.
     return true;
 }
 

@@ -15,9 +15,11 @@ struct DownloadFiles {
 DownloadFiles MakeDownloadFiles(const std::wstring& downloadFolder, const std::wstring& fileName);
 
 // Replaces the target with the finished partial file. 1 when the target now is that file.
+// While another program holds either file, tries again for about 10 s.
 int MovePartialToTarget(const DownloadFiles& files);
 
-// Deletes a file; 1 when it is gone afterwards (also when it never existed).
+// Deletes a file; 1 when it is gone afterwards (also when it never existed). While another
+// program holds it, or its deletion is pending, tries again for about 10 s.
 int DeleteFileIfPresent(const std::wstring& path);
 
 // Removes every record of the state file but the failure counter ("RetryCount"), so that no
