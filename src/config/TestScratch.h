@@ -1,26 +1,22 @@
 #pragma once
-// Test support for config_tests (header only, so it stays out of the installer):
-// a scratch folder that is removed with everything in it, and a raw text-file writer.
+// The one scratch-folder fixture of the unit tests (header only, so it stays out of the products):
+// a fresh folder under %TEMP%, removed with everything in it, and a raw file writer.
 #include <windows.h>
 
 #include <string>
 
-namespace config_testing {
+namespace fennick_testing {
 
 inline void RemoveTree(const std::wstring& path) {
     WIN32_FIND_DATAW data;
     const HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &data);
     if (search != INVALID_HANDLE_VALUE) {
         do {
-            const std::wstring name = data.cFileName;
+            const std::wstring name = data.cFileName, child = path + L"\\" + name;
             if (name == L"." || name == L"..") continue;
-            const std::wstring child = path + L"\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(child);
-            } else {
-                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(child.c_str());
-            }
+            SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
+            else DeleteFileW(child.c_str());
         } while (FindNextFileW(search, &data));
         FindClose(search);
     }
@@ -31,9 +27,8 @@ class ScratchFolder {
 public:
     ScratchFolder() {
         wchar_t temp[MAX_PATH + 1] = {};
-        const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
         static unsigned counter = 0;
-        m_path = std::wstring(temp, length) + L"fennick-config-" +
+        m_path = std::wstring(temp, GetTempPathW(MAX_PATH + 1, temp)) + L"fennick-test-" +
                  std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
         RemoveTree(m_path);
         CreateDirectoryW(m_path.c_str(), nullptr);
@@ -52,8 +47,7 @@ private:
 
 // Writes bytes as they stand (replacing the file); true when all were written.
 inline bool WriteBytes(const std::wstring& path, const std::string& bytes) {
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
     const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
@@ -61,14 +55,4 @@ inline bool WriteBytes(const std::wstring& path, const std::string& bytes) {
     return ok && written == bytes.size();
 }
 
-// Writes UTF-16LE text with a byte-order mark, the form the INI reader takes for any text.
-inline bool WriteUtf16Text(const std::wstring& path, const std::wstring& text) {
-    std::string bytes("\xFF\xFE", 2);
-    for (wchar_t c : text) {
-        bytes.push_back(static_cast<char>(c & 0xFF));
-        bytes.push_back(static_cast<char>((c >> 8) & 0xFF));
-    }
-    return WriteBytes(path, bytes);
-}
-
-}  // namespace config_testing
+}  // namespace fennick_testing
