@@ -1,18 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "ContentRange.h"
-#include "HeaderNumber.h"
-
-TEST(HeaderNumber, ExactlyAPlainDecimalUpTo64Bits) {
-    uint64_t value = 0;
-    EXPECT_TRUE(ParseUnsigned64(L" 18446744073709551615 ", value));
-    EXPECT_EQ(value, 18446744073709551615ull);
-    EXPECT_EQ(FormatUnsigned64(18446744073709551615ull), L"18446744073709551615");
-    value = 7;
-    for (const wchar_t* text : {L"", L"  ", L"-1", L"+1", L"12a", L"1 2", L"0x10", L"18446744073709551616"})
-        EXPECT_FALSE(ParseUnsigned64(text, value)) << text;
-    EXPECT_EQ(value, 7u);
-}
 
 TEST(ContentRange, ReadsTheThreeFormsAndRefusesInconsistentOnes) {
     const struct {

@@ -22,7 +22,6 @@ TEST(PlanRequest, ResumesOnlyAProvenPartialFile) {
     EXPECT_EQ(plan.resumeFrom, kBig - 1000);
     EXPECT_EQ(plan.expectedTotal, kBig);
     EXPECT_EQ(RangeHeaders(plan), L"Range: bytes=5999999000-\r\nIf-Range: \"v1\"");
-    EXPECT_EQ(RangeHeaders(RequestPlan()), L"");
     EXPECT_EQ(PlanRequest(Partial(0, kBig)).resumeFrom, 0u) << "nothing to continue";
     EXPECT_EQ(PlanRequest(Partial(kBig + 1, kBig)).resumeFrom, 0u) << "longer than the file";
     EXPECT_EQ(PlanRequest(Partial(10, 100, true, Validator::None)).resumeFrom, 0u) << "no validator";
@@ -46,28 +45,21 @@ TEST(DecideResponse, NeverAppendsWhatDoesNotContinueTheFileExactly) {
     } cases[] = {
         {fresh, 200, L"6000000000", nullptr, A::WriteFromZero, 0, kBig},
         {fresh, 200, nullptr, nullptr, A::Fail, 0, 0},  // no length: a cut looks like an end
-        {fresh, 200, L"12x", nullptr, A::Fail, 0, 0},
         // The file changed (If-Range failed) or Range was ignored: start again, never append.
         {small, 200, L"1200", nullptr, A::WriteFromZero, 0, 1200},
         {resumed, 206, L"1000", tail, A::ContinueAtOffset, kBig - 1000, kBig},
-        {resumed, 206, nullptr, tail, A::ContinueAtOffset, kBig - 1000, kBig},
         {resumed, 206, L"999", tail, A::RequestAgainFromZero, 0, 0},  // length disagrees with the range
         {resumed, 206, nullptr, L"bytes 5999998000-5999999999/6000000000", A::RequestAgainFromZero, 0, 0},
         {resumed, 206, nullptr, L"bytes 5999999000-5999999999/6000000001", A::RequestAgainFromZero, 0, 0},
-        {resumed, 206, nullptr, L"bytes 5999999000-5999999998/6000000000", A::RequestAgainFromZero, 0, 0},
         {resumed, 206, nullptr, L"bytes 5999999000-5999999999/*", A::RequestAgainFromZero, 0, 0},
-        {resumed, 206, nullptr, L"garbage", A::RequestAgainFromZero, 0, 0},
         {resumed, 206, nullptr, nullptr, A::RequestAgainFromZero, 0, 0},
         {fresh, 206, L"10", L"bytes 0-9/10", A::Fail, 0, 0},  // a range nobody asked for
         // 416: complete only for the recorded total.
         {atEnd, 416, nullptr, L"bytes */6000000000", A::AlreadyComplete, 0, kBig},
         {atEnd, 416, nullptr, L"bytes */5000", A::RequestAgainFromZero, 0, 0},
-        {atEnd, 416, nullptr, nullptr, A::RequestAgainFromZero, 0, 0},
         {middle, 416, nullptr, L"bytes */100", A::RequestAgainFromZero, 0, 0},
         {fresh, 416, nullptr, L"bytes */0", A::Fail, 0, 0},
         {fresh, 302, nullptr, nullptr, A::Redirect, 0, 0},
-        {fresh, 308, nullptr, nullptr, A::Redirect, 0, 0},
-        {fresh, 304, L"10", nullptr, A::Fail, 0, 0},
         {fresh, 404, L"10", nullptr, A::Fail, 0, 0},
     };
     for (const auto& c : cases) {

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "ProgressPacer.h"
 #include "Validator.h"
 
 TEST(ChooseValidator, PrefersAStrongEntityTagThenTheDate) {
@@ -13,7 +12,6 @@ TEST(ChooseValidator, PrefersAStrongEntityTagThenTheDate) {
     } cases[] = {
         {L" \"5f1-abc\" ", date, Validator::EntityTag, L"\"5f1-abc\""},
         {L"W/\"5f1-abc\"", date, Validator::LastModified, date},  // a weak tag never satisfies If-Range
-        {L"unquoted", L"", Validator::None, L""},
         {huge, L"", Validator::None, L""},  // would not fit the state file
     };
     for (const auto& c : cases) {
@@ -37,20 +35,4 @@ TEST(StateText, SurvivesQuoteStrippingAndRefusesDamage) {
     for (const wchar_t* text : {L"002", L"00220041002g", L"\"0022\"", L"0022 "})
         EXPECT_FALSE(DecodeStateText(text, value)) << text;
     EXPECT_EQ(value, L"kept");
-}
-
-TEST(ProgressPacer, ReportsChangesOncePerIntervalAndCompletionOnce) {
-    ProgressPacer pacer(1000);
-    int perMille = -1;
-    EXPECT_TRUE(pacer.OnBytes(10, 1000, 5000, perMille));
-    EXPECT_FALSE(pacer.OnBytes(10, 1000, 5001, perMille)) << "same value, too soon";
-    EXPECT_TRUE(pacer.OnBytes(11, 1000, 5002, perMille));
-    EXPECT_FALSE(pacer.OnBytes(11, 1000, 6001, perMille));
-    EXPECT_TRUE(pacer.OnBytes(11, 1000, 6002, perMille)) << "bytes arrive, a second has passed";
-    EXPECT_TRUE(pacer.OnBytes(1000, 1000, 6003, perMille));
-    EXPECT_FALSE(pacer.OnComplete(perMille)) << "1000 was already reported";
-    EXPECT_TRUE(ProgressPacer().OnComplete(perMille)) << "a file found complete reports 1000";
-    EXPECT_EQ(perMille, 1000);
-    EXPECT_EQ(ProgressPacer::PerMille(5999999999ull, 6000000000ull), 999);
-    EXPECT_EQ(ProgressPacer::PerMille(18000000000000000000ull / 2, 18000000000000000000ull), 500);
 }

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "config/TestScratch.h"
 
 TEST(TextFile, DecodesUtf8AndUtf16ByTheirMarksAndRefusesDamage) {
     const std::wstring text = L"a=\u5B89\u88DD";
@@ -24,9 +23,4 @@ TEST(TextFile, DecodesUtf8AndUtf16ByTheirMarksAndRefusesDamage) {
         EXPECT_EQ(DecodeText(c.bytes, out), c.result) << c.bytes;
         EXPECT_EQ(out, c.result ? text : L"unchanged") << c.bytes;
     }
-    fennick_testing::ScratchFolder folder;
-    std::wstring out;
-    ASSERT_TRUE(fennick_testing::WriteBytes(folder / L"big.txt", std::string(kMaxTextFileBytes + 1, 'a')));
-    EXPECT_EQ(ReadTextFile(folder / L"big.txt", out), TextFileStatus::TooLarge);
-    EXPECT_EQ(ReadTextFile(folder / L"absent.txt", out), TextFileStatus::Missing);
 }

@@ -23,15 +23,15 @@ TEST(PathHelper, NamesAndInPlaceOperations) {
         EXPECT_EQ(h.GetFileName(n.input), n.fileName) << n.input.substr(0, 40);
         EXPECT_EQ(h.GetBaseName(n.input), n.baseName) << n.input.substr(0, 40);
     }
-    const auto inPlace = [](int (CPathHelper::*op)(wchar_t*), std::wstring text) {
-        text += L'\0';
-        const int result = (CPathHelper().*op)(&text[0]);
-        return std::to_wstring(result) + L" " + text.c_str();
-    };
-    EXPECT_EQ(inPlace(&CPathHelper::StripDirectory, L"C:\\dir\\setup.exe"), L"1 setup.exe");
-    EXPECT_EQ(inPlace(&CPathHelper::StripDirectoryAndExtension, L"setup.exe"), L"0 setup.exe");
-    EXPECT_EQ(inPlace(&CPathHelper::StripDirectoryAndExtension, L"/a.b/noext"), L"1 noext");
-    EXPECT_EQ(inPlace(&CPathHelper::StripFileName, L"C:\\setup.exe"), L"1 C:");
+    const std::tuple<int (CPathHelper::*)(wchar_t*), std::wstring, std::wstring> inPlace[] = {
+        {&CPathHelper::StripDirectory, L"C:\\dir\\setup.exe", L"1 setup.exe"},
+        {&CPathHelper::StripDirectoryAndExtension, L"setup.exe", L"0 setup.exe"},  // no separator: no change
+        {&CPathHelper::StripDirectoryAndExtension, L"/a.b/noext", L"1 noext"},
+        {&CPathHelper::StripFileName, L"C:\\setup.exe", L"1 C:"}};
+    for (auto [op, text, expected] : inPlace) {
+        const int result = (h.*op)(&(text += L'\0')[0]);
+        EXPECT_EQ(std::to_wstring(result) + L" " + text.c_str(), expected);
+    }
     EXPECT_EQ(h.Int64ToString(-5000000000LL), L"-5000000000");
     std::string ansi;
     if (GetACP() != CP_UTF8) { EXPECT_EQ(h.WideToAnsiExact(L"a\U0001F600.exe", ansi), 0) << "no best fit"; }

@@ -10,16 +10,14 @@ namespace fennick_testing {
 inline void RemoveTree(const std::wstring& path) {
     WIN32_FIND_DATAW data;
     const HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &data);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = data.cFileName, child = path + L"\\" + name;
-            if (name == L"." || name == L"..") continue;
-            SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
-            else DeleteFileW(child.c_str());
-        } while (FindNextFileW(search, &data));
-        FindClose(search);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &data)) {
+        const std::wstring name = data.cFileName, child = path + L"\\" + name;
+        if (name == L"." || name == L"..") continue;
+        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
+        else DeleteFileW(child.c_str());
     }
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
     RemoveDirectoryW(path.c_str());
 }
 
@@ -33,11 +31,9 @@ public:
         RemoveTree(m_path);
         CreateDirectoryW(m_path.c_str(), nullptr);
     }
-    // "\\?\" so that levels beyond MAX_PATH go too.
-    ~ScratchFolder() { RemoveTree(L"\\\\?\\" + m_path); }
+    ~ScratchFolder() { RemoveTree(L"\\\\?\\" + m_path); }  // "\\?\" so that deep levels go too
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
-
     const std::wstring& Path() const { return m_path; }
     std::wstring operator/(const std::wstring& name) const { return m_path + L"\\" + name; }
 
@@ -48,11 +44,12 @@ private:
 // Writes bytes as they stand (replacing the file); true when all were written.
 inline bool WriteBytes(const std::wstring& path, const std::string& bytes) {
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
-    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
+    const bool ok = file != INVALID_HANDLE_VALUE &&
+                    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                    written == bytes.size();
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    return ok;
 }
 
 }  // namespace fennick_testing

@@ -18,7 +18,6 @@ TEST(ProgressReport, RecordedTotalIsAPositiveSixtyFourBitNumberOrUnknown) {
     fennick_testing::ScratchFolder scratch;
     const std::wstring state = scratch / L"setup.exe_tmp_sz";
     EXPECT_EQ(ReadRecordedTotalSize(state), 0u);
-    EXPECT_EQ(ReadRecordedTotalSize(L""), 0u);
     const std::pair<const char*, unsigned long long> cases[] = {
         {"[Main]\r\nRetryCount=2\r\n", 0}, {"[Main]\r\nsize=6442450944\r\n", 6442450944ULL},
         {"[Main]\r\nsize=abc\r\n", 0}, {"[Main]\r\nsize=-1294967296\r\n", 0}};

@@ -9,15 +9,15 @@ namespace {
 // Records the findings in order; asks the sequence to stop after stopAfter checks.
 struct Recorder : ICheckObserver {
     explicit Recorder(int stop = CHECK_COUNT) : stopAfter(stop) {}
-    void OnCheckStarted(CheckId id) override { started.push_back(id); }
+    void OnCheckStarted(CheckId id) override { started = id; }
     void OnCheckFinished(CheckId id, const CheckFinding& finding) override {
-        EXPECT_EQ(started.back(), id) << "every finish follows its own start";
+        EXPECT_EQ(started, id) << "every finish follows its own start";
         EXPECT_EQ(static_cast<size_t>(id), findings.size()) << "checks run in order";
         findings.push_back(finding);
     }
     bool StopRequested() override { return static_cast<int>(findings.size()) >= stopAfter; }
     int stopAfter;
-    std::vector<CheckId> started;
+    CheckId started = CheckId(-1);
     std::vector<CheckFinding> findings;
 };
 

@@ -12,25 +12,16 @@
 
 #include "checks/Socket.h"
 
-inline sockaddr_in Loopback(int port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<u_short>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
 class CScriptedServer {
 public:
     explicit CScriptedServer(std::function<void(SOCKET)> session) {
-        const sockaddr_in address = Loopback(0);
-        sockaddr_in bound{};
-        int length = sizeof(bound);
-        if (bind(m_listener.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
-            listen(m_listener.Get(), 8) != 0 ||
-            getsockname(m_listener.Get(), reinterpret_cast<sockaddr*>(&bound), &length) != 0)
+        m_address.sin_family = AF_INET;
+        m_address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);  // port 0: any free one
+        int length = sizeof(m_address);
+        auto* address = reinterpret_cast<sockaddr*>(&m_address);
+        if (bind(m_listener.Get(), address, length) != 0 || listen(m_listener.Get(), 8) != 0 ||
+            getsockname(m_listener.Get(), address, &length) != 0)
             return;
-        m_nPort = ntohs(bound.sin_port);
         m_thread = std::thread([this, session] {
             while (!m_stop) {
                 fd_set readable;  // short waits, so that the destructor is heard soon
@@ -49,19 +40,18 @@ public:
         m_stop = true;
         if (m_thread.joinable()) m_thread.join();
     }
-    int Port() const { return m_nPort; }
+    int Port() const { return ntohs(m_address.sin_port); }
     std::vector<CSocketAddress> Addresses() const {
         CSocketAddress address;
-        const sockaddr_in loopback = Loopback(m_nPort);
-        memcpy(&address.m_storage, &loopback, sizeof(loopback));
-        address.m_nLength = sizeof(loopback);
+        memcpy(&address.m_storage, &m_address, sizeof(m_address));
+        address.m_nLength = sizeof(m_address);
         return {address};
     }
 
 private:
     CWinsockSession m_winsock;
     CSocket m_listener{socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)};
-    int m_nPort = 0;
+    sockaddr_in m_address{};
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
 };
