@@ -2,35 +2,26 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-void ExpectDecision(const std::wstring& stored, FailureAction action, const std::wstring& counter) {
-    const FailureDecision decision = DecideAfterFailure(stored);
-    EXPECT_EQ(decision.action, action) << "stored: " << std::string(stored.begin(), stored.end());
-    EXPECT_EQ(decision.newCounter, counter) << "stored: " << std::string(stored.begin(), stored.end());
-}
-
-}  // namespace
-
-TEST(RetryCounter, FirstFourFailuresStartTheCheckerAndTheFifthShowsTheMessage) {
-    ExpectDecision(L"ERR", FailureAction::StartErrorChecker, L"1");
-    ExpectDecision(L"1", FailureAction::StartErrorChecker, L"2");
-    ExpectDecision(L"2", FailureAction::StartErrorChecker, L"3");
-    ExpectDecision(L"3", FailureAction::StartErrorChecker, L"4");
-    ExpectDecision(L"4", FailureAction::ShowErrorMessage, L"0");
-    ExpectDecision(L"0", FailureAction::StartErrorChecker, L"1");
-}
-
-TEST(RetryCounter, StoredTextIsReadAsASignedDecimalPrefix) {
-    ExpectDecision(L"abc", FailureAction::StartErrorChecker, L"1");
-    ExpectDecision(L" 3", FailureAction::StartErrorChecker, L"4");
-    ExpectDecision(L"2x", FailureAction::StartErrorChecker, L"3");
-    ExpectDecision(L"-5", FailureAction::StartErrorChecker, L"1");
-    ExpectDecision(L"17", FailureAction::ShowErrorMessage, L"0");
-    ExpectDecision(L"", FailureAction::StartErrorChecker, L"1");
-    // Only the exact text "ERR" means missing.
-    ExpectDecision(L"err", FailureAction::StartErrorChecker, L"1");
-    // Far beyond 32 bits: saturates instead of wrapping to a small or negative count.
-    ExpectDecision(L"99999999999999999999", FailureAction::ShowErrorMessage, L"0");
-    ExpectDecision(L"-99999999999999999999", FailureAction::StartErrorChecker, L"1");
+TEST(RetryCounter, FourFailuresStartTheCheckerTheFifthShowsTheMessage) {
+    const auto checker = FailureAction::StartErrorChecker, message = FailureAction::ShowErrorMessage;
+    const struct {
+        const wchar_t* stored;
+        FailureAction action;
+        const wchar_t* counter;
+    } cases[] = {
+        {L"ERR", checker, L"1"}, {L"3", checker, L"4"}, {L"4", message, L"0"}, {L"0", checker, L"1"},
+        // The stored text is read as a signed decimal prefix; only the exact "ERR" means missing.
+        {L"err", checker, L"1"}, {L"", checker, L"1"}, {L" 2x", checker, L"3"},
+        // A negative count would never reach the message: it counts as 0.
+        {L"-5", checker, L"1"},
+        {L"17", message, L"0"},
+        // Far beyond 64 bits: saturates instead of wrapping to a small or negative count.
+        {L"99999999999999999999", message, L"0"},
+        {L"-99999999999999999999", checker, L"1"},
+    };
+    for (const auto& c : cases) {
+        const FailureDecision decision = DecideAfterFailure(c.stored);
+        EXPECT_EQ(decision.action, c.action) << c.stored;
+        EXPECT_EQ(decision.newCounter, c.counter) << c.stored;
+    }
 }

@@ -5,110 +5,96 @@
 #include <string>
 #include <vector>
 
+#include "protocol/ReplyValues.h"
+
 namespace qxftp {
 namespace {
 
-using Status = ReplyAssembler::Status;
-
-// Feeds the whole text and collects every reply; stops at the first malformed one.
-struct Collected {
-    std::vector<FtpReply> replies;
-    bool malformed = false;
-    std::string rest;  // bytes after the last complete reply that did not finish one
-};
-
-Collected FeedAll(const std::string& text, size_t pieceSize) {
-    Collected out;
+// Feeds the text in pieces of pieceSize and describes every reply ("code first|last"), then
+// "rest:" and what did not finish a reply, or "malformed" at the first malformed reply.
+std::vector<std::string> FeedAll(const std::string& text, size_t pieceSize) {
+    std::vector<std::string> out;
     ReplyAssembler assembler;
-    size_t pos = 0;
     size_t restStart = 0;
-    while (pos < text.size()) {
+    for (size_t pos = 0; pos < text.size(); pos += pieceSize) {
         const size_t piece = std::min(pieceSize, text.size() - pos);
-        size_t offset = 0;
-        while (offset < piece) {
+        for (size_t offset = 0; offset < piece;) {
             size_t consumed = 0;
-            const Status status = assembler.Feed(text.data() + pos + offset, piece - offset, consumed);
+            const auto status = assembler.Feed(text.data() + pos + offset, piece - offset, consumed);
             offset += consumed;
-            if (status == Status::Malformed) {
-                out.malformed = true;
-                return out;
-            }
-            if (status == Status::Complete) {
-                out.replies.push_back(assembler.Reply());
-                assembler.Reset();
-                restStart = pos + offset;
-            }
+            if (status == ReplyAssembler::Status::Malformed) return {"malformed"};
+            if (status != ReplyAssembler::Status::Complete) continue;
+            const FtpReply& r = assembler.Reply();
+            out.push_back(std::to_string(r.code) + " " + r.firstLine + "|" + r.lastLine);
+            assembler.Reset();
+            restStart = pos + offset;
         }
-        pos += piece;
     }
-    out.rest = text.substr(restStart);
+    out.push_back("rest:" + text.substr(restStart));
     return out;
 }
 
-TEST(ReplyAssembler, AssemblesTheSameRepliesWhateverThePiecesOfTheStream) {
+TEST(ReplyAssembler, SameRepliesWhateverThePiecesOfTheStream) {
     const std::string stream =
-        "220-Welcome to the test server\r\n"
-        "230 this inner line carries another code\r\n"
-        "220-an inner line with the same code and a dash\r\n"
+        "220-Welcome\r\n"
+        "230 an inner line may carry another code\r\n"
+        "220-or the same code with a dash\r\n"
         " 220 indented, so not the end\r\n"
         "220 Ready.\r\n"
-        "331 Password required\n"      // bare LF
-        "150 Opening data connection\r\n226 Transfer complete\r\n"
-        "200\r\n"                       // code alone
-        "213 12345";                    // not finished yet
-    for (size_t piece : {size_t(1), size_t(2), size_t(7), size_t(4096)}) {
-        const Collected got = FeedAll(stream, piece);
-        ASSERT_FALSE(got.malformed) << piece;
-        ASSERT_EQ(got.replies.size(), 5u) << piece;
-        EXPECT_EQ(got.replies[0].code, 220);
-        EXPECT_EQ(got.replies[0].firstLine, "Welcome to the test server");
-        EXPECT_EQ(got.replies[0].lastLine, "Ready.");
-        EXPECT_EQ(got.replies[1].code, 331);
-        EXPECT_EQ(got.replies[1].lastLine, "Password required");
-        EXPECT_EQ(got.replies[2].code, 150);
-        EXPECT_TRUE(got.replies[2].IsPreliminary());
-        EXPECT_EQ(got.replies[3].code, 226);
-        EXPECT_TRUE(got.replies[3].IsPositive());
-        EXPECT_EQ(got.replies[4].code, 200);
-        EXPECT_EQ(got.replies[4].firstLine, "");
-        EXPECT_EQ(got.rest, "213 12345");
-    }
+        "331 Password required\n"  // bare LF
+        "150 go\r\n226 done\r\n"   // the next reply's bytes stay for it
+        "200\r\n"                  // code alone
+        "213 12345";               // not finished yet
+    const std::vector<std::string> expected = {"220 Welcome|Ready.", "331 Password required|Password required",
+                                               "150 go|go", "226 done|done", "200 |", "rest:213 12345"};
+    for (size_t piece : {1, 2, 7, 4096}) EXPECT_EQ(FeedAll(stream, piece), expected) << piece;
 }
 
-TEST(ReplyAssembler, LeavesTheBytesOfTheNextReplyUnconsumed) {
-    ReplyAssembler assembler;
-    const std::string both = "150 go\r\n226 done\r\n";
-    size_t consumed = 0;
-    ASSERT_EQ(assembler.Feed(both.data(), both.size(), consumed), Status::Complete);
-    EXPECT_EQ(consumed, 8u);
-    // A finished reply takes nothing more until Reset.
-    size_t again = 99;
-    EXPECT_EQ(assembler.Feed(both.data() + consumed, both.size() - consumed, again), Status::Complete);
-    EXPECT_EQ(again, 0u);
-    assembler.Reset();
-    ASSERT_EQ(assembler.Feed(both.data() + consumed, both.size() - consumed, again), Status::Complete);
-    EXPECT_EQ(assembler.Reply().code, 226);
-}
-
-TEST(ReplyAssembler, RefusesWhatIsNotAReply) {
-    for (const char* text : {"hello\r\n", "22\r\n", "600 too high\r\n", "099 too low\r\n",
-                             "220x\r\n", "2a0 letters\r\n", "\r\n"}) {
-        EXPECT_TRUE(FeedAll(text, 3).malformed) << text;
-    }
-}
-
-TEST(ReplyAssembler, BoundsLinesAndReplies) {
+TEST(ReplyAssembler, RefusesWhatIsNotAReplyAndBoundsLinesAndReplies) {
     const std::string longest(ReplyAssembler::kMaxLineLength - 4, 'x');
-    Collected fits = FeedAll("220 " + longest + "\r\n", 512);
-    ASSERT_EQ(fits.replies.size(), 1u);
-    EXPECT_EQ(fits.replies[0].firstLine, longest);
-    EXPECT_TRUE(FeedAll("220 " + longest + "y\r\n", 512).malformed);
-    // A line without end is refused as soon as it passes the bound, not when it ends.
-    EXPECT_TRUE(FeedAll("220 " + std::string(100000, 'z'), 4096).malformed);
-
+    EXPECT_EQ(FeedAll("220 " + longest + "\r\n", 512).size(), 2u);
     std::string endless = "220-start\r\n";
     for (size_t i = 0; i < ReplyAssembler::kMaxLines; ++i) endless += "220-more\r\n";
-    EXPECT_TRUE(FeedAll(endless + "220 end\r\n", 4096).malformed);
+    // A line without end is refused as soon as it passes the bound, not when it ends.
+    for (const std::string& text : {std::string("hello\r\n"), std::string("22\r\n"), std::string("600 high\r\n"),
+                                    std::string("099 low\r\n"), std::string("220x\r\n"), std::string("2a0 x\r\n"),
+                                    std::string("\r\n"), "220 " + longest + "y\r\n", "220 " + std::string(100000, 'z'),
+                                    endless + "220 end\r\n"})
+        EXPECT_EQ(FeedAll(text, 4096), std::vector<std::string>{"malformed"}) << text.substr(0, 20);
+}
+
+// The parsed value, or "refused" when parsing failed and left the output alone.
+std::string Value(char kind, int code, const std::string& text) {
+    FtpReply r;
+    r.code = code;
+    r.firstLine = r.lastLine = text;
+    std::uint64_t size = 7;
+    std::uint16_t port = 7;
+    std::string stamp = "7";
+    const bool ok = kind == 'S'   ? ParseSizeReply(r, size)
+                    : kind == 'M' ? ParseModifiedReply(r, stamp)
+                    : kind == 'E' ? ParseExtendedPassiveReply(r, port)
+                                  : ParsePassiveReply(r, port);
+    const std::string value = kind == 'S' ? std::to_string(size) : kind == 'M' ? stamp : std::to_string(port);
+    return ok ? value : value == "7" ? "refused" : "changed";
+}
+
+TEST(ReplyValues, SizeStampAndPassivePorts) {
+    const struct {
+        char kind;
+        int code;
+        const char *text, *expected;
+    } cases[] = {
+        {'S', 213, " 5368709120 ", "5368709120"}, {'S', 213, "9223372036854775807", "9223372036854775807"},
+        {'S', 213, "9223372036854775808", "refused"}, {'S', 213, "12 bytes", "refused"}, {'S', 550, "12", "refused"},
+        {'M', 213, "20240229235959.123", "20240229235959.123"}, {'M', 213, "2024022923595", "refused"},
+        {'M', 213, "20240229235959.1234567890", "refused"}, {'M', 550, "20240229235959", "refused"},
+        {'E', 229, "Entering Extended Passive Mode (|||6446|)", "6446"}, {'E', 229, "(!!!65535!).", "65535"},
+        {'E', 229, "(|||65536|)", "refused"}, {'E', 229, "(|!|6446|)", "refused"}, {'E', 227, "(|||6446|)", "refused"},
+        {'P', 227, "Mode 2 (127,0,0,1,200,10)", "51210"}, {'P', 227, "(127,0,0,1,0,0)", "refused"},
+        {'P', 227, "(127,0,0,1,256,1)", "refused"}, {'P', 229, "(127,0,0,1,4,1)", "refused"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Value(c.kind, c.code, c.text), c.expected) << c.kind << " " << c.text;
 }
 
 }  // namespace
