@@ -24,7 +24,7 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int) {
         inputs.strConfigValue = ReadIniString(configPath, L"Main", L"DownloadString");
         inputs.strPinValue = ReadIniString(configPath, L"Main", L"Sha256");
     } else {
-        inputs.strConfigValue = L"ERR";
+        inputs.strConfigValue = inputs.strPinValue = L"ERR";
     }
     inputs.strDownloadFolder = QueryDocumentsDownloadFolder(nullptr);
 

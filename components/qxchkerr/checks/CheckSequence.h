@@ -8,8 +8,8 @@
 // What the checks need to know; the program fills it from Fennick.ini and the shell.
 struct CheckerInputs {
     std::wstring strConfigValue;     // "DownloadString" as read ("ERR" when missing)
-    std::wstring strPinValue = L"ERR";  // "Sha256" as read ("ERR" when missing)
     std::wstring strDownloadFolder;  // Documents\Vantrel\Fennick\ (ends in "\"), empty if unknown
+    std::wstring strPinValue;        // "Sha256" as read ("ERR" when missing)
 };
 
 // Time bounds of the network checks. The local checks need none.

@@ -25,7 +25,7 @@ struct Recorder : ICheckObserver {
 std::string RunChecks(const std::wstring& config, const std::wstring& folder, Recorder&& recorder = Recorder()) {
     CheckBudgets budgets;
     budgets.serverMs = 20000;  // healthy local servers: generous, the bound is tested elsewhere
-    RunCheckSequence(CheckerInputs{config, folder}, budgets, recorder);
+    RunCheckSequence(CheckerInputs{config, folder, L"ERR"}, budgets, recorder);
     std::string out;
     for (const CheckFinding& f : recorder.findings)
         out += f.Passed() ? "P " : std::to_string(int(f.problem)) + " ";
