@@ -22,6 +22,6 @@ TEST(PackagePin, OnlyExactlySixtyFourHexDigitsInEitherCasePin) {
     EXPECT_EQ(pin.digest[0], 0x00);
     EXPECT_EQ(pin.digest[5], 0x55);
     EXPECT_EQ(pin.digest[10], 0xaa);
-    EXPECT_EQ(pin.digest[20], 0xcc);
+    EXPECT_EQ(pin.digest[20], 0xee);
     EXPECT_EQ(pin.digest[31], 0x99);
 }
