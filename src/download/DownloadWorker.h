@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "download/DownloadFiles.h"
+#include "ui/CompletionMessage.h"
 #include "ui/FennickDlg.h"
 
 // The frame of both worker threads: the binding is built first (it may show its load-failure

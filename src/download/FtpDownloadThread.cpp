@@ -4,7 +4,7 @@
 #include "bindings/QXFtp.h"
 #include "config/IniFile.h"
 #include "config/PathHelper.h"
-#include "download/DownloadFiles.h"
+#include "download/DownloadFileOps.h"
 #include "download/DownloadThreads.h"
 #include "download/DownloadWorker.h"
 #include "download/FtpResume.h"
@@ -80,8 +80,7 @@ bool TransferInSession(CQXFtp& ftp, int hSession, CFennickDlg& dialog, const Dow
     if (ftp.GetRemoteFileSize(hSession, args.remotePath.c_str(), &remoteSize) != 1 || remoteSize < 0) return false;
     dialog.m_nTotalSize = static_cast<unsigned long long>(remoteSize);
 
-    const std::wstring recorded = ReadIniString(files.strStateFile, L"Main", L"size");
-    switch (DecideFtpResume(recorded, remoteSize, FileSize(files.strTargetPath))) {
+    switch (DecideFtpResume(ReadRecordedSize(files.strStateFile), remoteSize, FileSize(files.strTargetPath))) {
     case FtpResumeAction::AlreadyComplete:
         switch (CheckAgainstPin(files.strTargetPath, dialog)) {
         case PinVerdict::Matches: return true;

@@ -1,6 +1,5 @@
 #pragma once
 #include <optional>
-#include <string>
 
 enum class FtpResumeAction {
     Restart,          // delete target and partial file, record the remote size, fetch from zero
@@ -8,8 +7,8 @@ enum class FtpResumeAction {
     Continue,         // keep the partial file; the library continues it
 };
 
-// The resume rule. recordedSize is the state file's "size" text ("ERR" when missing), read as
-// a 64-bit decimal number; remoteSize is the server's size; targetSize is the target file's
-// size, empty when it cannot be read. All comparisons are at 64 bits.
-FtpResumeAction DecideFtpResume(const std::wstring& recordedSize, long long remoteSize,
+// The resume rule. recordedSize is the state file's "size" (ReadRecordedSize), empty when none
+// is recorded; remoteSize is the server's size; targetSize is the target file's size, empty
+// when it cannot be read. All comparisons are at 64 bits.
+FtpResumeAction DecideFtpResume(std::optional<unsigned long long> recordedSize, long long remoteSize,
                                 std::optional<unsigned long long> targetSize);

@@ -2,7 +2,7 @@
 
 #include "bindings/QXHttp.h"
 #include "config/PathHelper.h"
-#include "download/DownloadFiles.h"
+#include "download/DownloadFileOps.h"
 #include "download/DownloadThreads.h"
 #include "download/PackageCheck.h"
 #include "download/DownloadWorker.h"
@@ -23,8 +23,8 @@ bool TargetHoldsWholePackage(const DownloadFiles& files) {
     if (paths.PathExists(files.strPartialPath)) return false;
     unsigned long long targetSize = 0;
     if (!paths.QueryFileSize64(files.strTargetPath, targetSize)) return false;
-    const unsigned long long recorded = ReadRecordedTotalSize(files.strStateFile);
-    return recorded == 0 || recorded == targetSize;
+    const std::optional<unsigned long long> recorded = ReadRecordedSize(files.strStateFile);
+    return !recorded || *recorded == 0 || *recorded == targetSize;
 }
 
 bool DownloadPackage(CQXHttp& http, CFennickDlg& dialog) {

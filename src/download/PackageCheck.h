@@ -1,5 +1,5 @@
 #pragma once
-#include "download/DownloadFiles.h"
+#include "download/DownloadFileOps.h"
 
 class CFennickDlg;
 

@@ -2,8 +2,7 @@
 
 #include <commctrl.h>
 
-#include "config/DecimalText.h"
-#include "config/IniFile.h"
+#include "config/DownloadFiles.h"
 #include "download/ProgressText.h"
 
 namespace {
@@ -23,15 +22,6 @@ void SetTextIfChanged(HWND hWnd, const std::wstring& text) {
 }
 }  // namespace
 
-unsigned long long ReadRecordedTotalSize(const std::wstring& stateFile) {
-    // An empty name would make the profile functions read the Windows directory's win.ini.
-    if (stateFile.empty()) return 0;
-    const std::wstring text = ReadIniString(stateFile, L"Main", L"size");
-    if (text == L"ERR") return 0;
-    const long long value = ParseDecimalPrefix(text);
-    return value > 0 ? static_cast<unsigned long long>(value) : 0;
-}
-
 int ReportTransferProgress(const ProgressDisplay& display, int nPerMille, UINT_PTR watchdogTimer,
                            UINT watchdogMilliseconds) {
     KillTimer(display.hDialog, watchdogTimer);
@@ -39,7 +29,8 @@ int ReportTransferProgress(const ProgressDisplay& display, int nPerMille, UINT_P
     if (display.bStop.load() != 0) return 0;
 
     if (display.nTotalSize.load() == 0) {
-        display.nTotalSize.store(ReadRecordedTotalSize(display.strSizeFile));
+        // An empty name would make the profile functions read the Windows directory's win.ini.
+        if (!display.strSizeFile.empty()) display.nTotalSize.store(ReadRecordedSize(display.strSizeFile).value_or(0));
     }
     const unsigned long long total = display.nTotalSize.load();
     if (total != 0) SetTextIfChanged(display.hSizeText, FormatMegabytesText(nPerMille, total));

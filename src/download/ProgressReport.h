@@ -23,7 +23,3 @@ struct ProgressDisplay {
 // the watchdog for `watchdogMilliseconds` and returns 1.
 int ReportTransferProgress(const ProgressDisplay& display, int nPerMille, UINT_PTR watchdogTimer,
                            UINT watchdogMilliseconds);
-
-// The total recorded under "size" in section "Main" of a state file; 0 while it is missing,
-// not a positive number, or the file name is empty.
-unsigned long long ReadRecordedTotalSize(const std::wstring& stateFile);

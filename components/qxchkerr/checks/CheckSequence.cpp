@@ -1,8 +1,9 @@
 #include "checks/CheckSequence.h"
 
+#include <climits>
+
 #include "checks/AddressCheck.h"
 #include "checks/ConnectCheck.h"
-#include "checks/DownloadFiles.h"
 #include "checks/LocalChecks.h"
 #include "checks/ResolveCheck.h"
 #include "checks/ServerCheck.h"
@@ -61,9 +62,15 @@ void RunCheckSequence(const CheckerInputs& inputs, const CheckBudgets& budgets, 
               finding))
         return;
 
-    const DownloadFiles files = DescribeDownloadFiles(inputs.strDownloadFolder, address.strFileName);
-    if (!Step(observer, CheckId::Folder, [&] { return CheckDownloadFolder(files); }, finding)) return;
+    const std::wstring& folder = inputs.strDownloadFolder;
+    // Without a folder or a file name there are no download files to look at.
+    const DownloadFiles files =
+        folder.empty() || address.strFileName.empty() ? DownloadFiles() : MakeDownloadFiles(folder, address.strFileName);
+    if (!Step(observer, CheckId::Folder, [&] { return CheckDownloadFolder(folder, files); }, finding)) return;
 
-    const long long size = server.nPackageSize >= 0 ? server.nPackageSize : ReadRecordedPackageSize(files.strState);
-    Step(observer, CheckId::DiskRoom, [&] { return CheckDiskRoom(files, size); }, finding);
+    const std::optional<unsigned long long> recorded = ReadRecordedSize(files.strStateFile);
+    const long long size = server.nPackageSize >= 0 ? server.nPackageSize
+                           : recorded && *recorded <= LLONG_MAX ? static_cast<long long>(*recorded)
+                                                                : -1;
+    Step(observer, CheckId::DiskRoom, [&] { return CheckDiskRoom(folder, files, size); }, finding);
 }

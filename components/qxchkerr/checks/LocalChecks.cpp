@@ -56,17 +56,17 @@ std::wstring Megabytes(unsigned long long bytes) {
 
 }  // namespace
 
-CheckFinding CheckDownloadFolder(const DownloadFiles& files) {
-    if (files.strFolder.empty()) return CheckFinding::Fail(CheckProblem::DocumentsUnavailable);
+CheckFinding CheckDownloadFolder(const std::wstring& folder, const DownloadFiles& files) {
+    if (folder.empty()) return CheckFinding::Fail(CheckProblem::DocumentsUnavailable);
 
-    CPathHelper().CreateDirectories(files.strFolder);
-    if (!IsDirectory(files.strFolder))
+    CPathHelper().CreateDirectories(folder);
+    if (!IsDirectory(folder))
         return CheckFinding::Fail(CheckProblem::FolderCannotCreate,
-                                  L"not a directory after creation: " + files.strFolder);
+                                  L"not a directory after creation: " + folder);
 
     // A probe file of our own, removed by the system when its handle closes.
     const std::wstring probePath =
-        WithoutTrailingSeparator(files.strFolder) + L"\\QXChkErr-" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+        WithoutTrailingSeparator(folder) + L"\\QXChkErr-" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
     const CFileHandle probe = Owned(CreateFileW(probePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     if (!probe)
@@ -76,7 +76,7 @@ CheckFinding CheckDownloadFolder(const DownloadFiles& files) {
     if (!WriteFile(probe.get(), &byte, 1, &written, nullptr) || written != 1)
         return CheckFinding::Fail(CheckProblem::FolderNotWritable, L"write error " + std::to_wstring(GetLastError()));
 
-    const std::wstring* const existing[] = {&files.strPartial, &files.strTarget};
+    const std::wstring* const existing[] = {&files.strPartialPath, &files.strTargetPath};
     for (const std::wstring* path : existing) {
         const DWORD error = ProbeExistingFile(*path);
         if (error != ERROR_SUCCESS)
@@ -86,9 +86,9 @@ CheckFinding CheckDownloadFolder(const DownloadFiles& files) {
     return CheckFinding::Pass();
 }
 
-CheckFinding CheckDiskRoom(const DownloadFiles& files, long long nPackageSize) {
+CheckFinding CheckDiskRoom(const std::wstring& folder, const DownloadFiles& files, long long nPackageSize) {
     if (nPackageSize < 0) return CheckFinding::Skip(CheckProblem::SizeUnknown);
-    const std::wstring directory = NearestExistingDirectory(files.strFolder);
+    const std::wstring directory = NearestExistingDirectory(folder);
     if (directory.empty()) return CheckFinding::Skip(CheckProblem::EarlierCheckFailed, L"no folder to ask about");
 
     ULARGE_INTEGER available{};
@@ -96,7 +96,7 @@ CheckFinding CheckDiskRoom(const DownloadFiles& files, long long nPackageSize) {
         return CheckFinding::Skip(CheckProblem::EarlierCheckFailed,
                                   L"GetDiskFreeSpaceExW error " + std::to_wstring(GetLastError()));
     unsigned long long partial = 0;
-    if (!files.strPartial.empty() && !CPathHelper().QueryFileSize64(files.strPartial, partial)) partial = 0;
+    if (!files.strPartialPath.empty() && !CPathHelper().QueryFileSize64(files.strPartialPath, partial)) partial = 0;
 
     const unsigned long long needed = static_cast<unsigned long long>(nPackageSize);
     const unsigned long long room = available.QuadPart > ~0ULL - partial ? ~0ULL : available.QuadPart + partial;

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "checks/AddressCheck.h"
-#include "checks/DownloadFiles.h"
 #include "checks/LocalChecks.h"
 #include "config/IniFile.h"
 #include "config/TestScratch.h"
@@ -31,30 +30,19 @@ TEST(AddressCheck, FindsWhatTheInstallerCannotDownload) {
     EXPECT_EQ(ftp.strFileName, L"My Setup.exe");
 }
 
-// The installer wrote the size as a signed 32-bit number before it wrote 64 bits.
-TEST(LocalChecks, RecordedSizeFolderAndDiskRoom) {
+TEST(LocalChecks, FolderAndDiskRoom) {
     fennick_testing::ScratchFolder root;
-    const DownloadFiles files = DescribeDownloadFiles(root / L"not\\yet\\there\\", L"setup.exe");
-    EXPECT_EQ(ReadRecordedPackageSize(files.strState), -1) << "no file";
-    const struct {
-        const wchar_t* text;
-        long long expected;
-    } sizes[] = {{L"1234", 1234}, {L"-1", 4294967295LL}, {L"-2147483648", 2147483648LL},
-                 {L"6442450944", 6442450944LL}, {L"abc", -1}, {L"77kB", 77}};
-    const std::wstring state = root / L"setup.exe_tmp_sz";
-    for (const auto& c : sizes) {
-        ASSERT_EQ(WriteIniString(state, L"Main", L"size", c.text), 1);
-        EXPECT_EQ(ReadRecordedPackageSize(state), c.expected) << c.text;
-    }
+    const std::wstring folder = root / L"not\\yet\\there\\";
+    const DownloadFiles files = MakeDownloadFiles(folder, L"setup.exe");
+    EXPECT_TRUE(CheckDiskRoom(folder, files, 1024).Passed()) << "asked of the nearest existing parent";
+    EXPECT_EQ(CheckDiskRoom(folder, files, 1LL << 60).problem, CheckProblem::DiskFull);
+    EXPECT_EQ(CheckDiskRoom(folder, files, -1).problem, CheckProblem::SizeUnknown);
 
-    EXPECT_TRUE(CheckDiskRoom(files, 1024).Passed()) << "asked of the nearest existing parent";
-    EXPECT_EQ(CheckDiskRoom(files, 1LL << 60).problem, CheckProblem::DiskFull);
-    EXPECT_EQ(CheckDiskRoom(files, -1).problem, CheckProblem::SizeUnknown);
-
-    ASSERT_TRUE(CheckDownloadFolder(files).Passed());
+    ASSERT_TRUE(CheckDownloadFolder(folder, files).Passed());
     EXPECT_NE(GetFileAttributesW((root / L"not\\yet\\there").c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(CheckDownloadFolder(DescribeDownloadFiles(L"", L"setup.exe")).problem, CheckProblem::DocumentsUnavailable);
+    EXPECT_EQ(CheckDownloadFolder(L"", DownloadFiles()).problem, CheckProblem::DocumentsUnavailable);
     ASSERT_TRUE(fennick_testing::WriteBytes(root / L"Vantrel", "a file where a folder belongs"));
-    EXPECT_EQ(CheckDownloadFolder(DescribeDownloadFiles(root / L"Vantrel\\Fennick\\", L"setup.exe")).problem,
+    const std::wstring blocked = root / L"Vantrel\\Fennick\\";
+    EXPECT_EQ(CheckDownloadFolder(blocked, MakeDownloadFiles(blocked, L"setup.exe")).problem,
               CheckProblem::FolderCannotCreate);
 }

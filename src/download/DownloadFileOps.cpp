@@ -1,15 +1,6 @@
-#include "download/DownloadFiles.h"
+#include "download/DownloadFileOps.h"
 
 #include "config/IniFile.h"
-#include "ui/CompletionMessage.h"
-
-DownloadFiles MakeDownloadFiles(const std::wstring& downloadFolder, const std::wstring& fileName) {
-    DownloadFiles files;
-    files.strTargetPath = downloadFolder + fileName;
-    files.strPartialPath = files.strTargetPath + L"_tmp";
-    files.strStateFile = files.strPartialPath + L"_sz";
-    return files;
-}
 
 namespace {
 constexpr DWORD FIRST_RETRY_PAUSE_MS = 100;
@@ -76,8 +67,4 @@ int ForgetDownloadState(const DownloadFiles& files) {
     if (!DeleteFileIfPresent(files.strStateFile)) return 0;
     if (counter == L"ERR") return 1;
     return WriteIniString(files.strStateFile, L"Main", L"RetryCount", counter);
-}
-
-void PostCompletion(HWND hDialog, bool complete) {
-    PostMessageW(hDialog, g_completionMsg, 0, complete ? COMPLETION_SUCCESS : COMPLETION_FAILURE);
 }
