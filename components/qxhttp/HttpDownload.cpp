@@ -172,8 +172,7 @@ bool CHttpDownload::StartWholeFile(HINTERNET request, const ResponseDecision& de
 
 int CHttpDownload::Complete(const ResponseDecision& decision) {
     if (m_file.Size() != decision.total || !m_state.WriteTotal(decision.total) || !m_file.FlushToDisk()) return 0;
-    int perMille = 0;
-    if (m_pacer.OnComplete(perMille) && !Report(perMille)) return 0;
+    if (m_pacer.ShouldReportCompletion() && !Report(1000)) return 0;
     return 1;
 }
 
@@ -206,11 +205,10 @@ int CHttpDownload::ReceiveBody(HINTERNET request, const ResponseDecision& decisi
             if (!m_file.Flush()) return 0;
             lastFlushMs = nowMs;
         }
-        // Of an unknown total there is no share to show: the pacer then sees a constant share and
-        // reports once a second, 0 thousandths, which still proves progress to the caller.
-        int perMille = 0;
-        if (m_pacer.OnBytes(m_file.Size(), decision.total, nowMs, perMille) &&
-            !Report(decision.totalKnown ? perMille : 0)) {
+        // Of an unknown total there is no share to show: the pacer then sees a constant 0 and
+        // reports once a second, which still proves progress to the caller.
+        const int perMille = decision.totalKnown ? PerMille(m_file.Size(), decision.total) : 0;
+        if (m_pacer.ShouldReport(perMille, nowMs) && !Report(perMille)) {
             m_file.Flush();  // what arrived is a valid start for a later run
             return 0;
         }
@@ -223,8 +221,7 @@ int CHttpDownload::ReceiveBody(HINTERNET request, const ResponseDecision& decisi
     if (decision.totalKnown ? m_file.Size() != decision.total : !endSeen || !m_state.WriteTotal(m_file.Size())) {
         return 0;
     }
-    int perMille = 0;
-    if (m_pacer.OnComplete(perMille) && !Report(perMille)) return 0;
+    if (m_pacer.ShouldReportCompletion() && !Report(1000)) return 0;
     return 1;
 }
 

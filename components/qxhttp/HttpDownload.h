@@ -7,7 +7,7 @@
 
 #include "DownloadStateFile.h"
 #include "PartialFile.h"
-#include "ProgressPacer.h"
+#include "ProgressPacing.h"
 #include "QXHttp.h"
 #include "ResumeDecision.h"
 #include "SystemProxy.h"

@@ -1,5 +1,5 @@
 #include "protocol/ResumePlan.h"
-#include "protocol/ProgressThrottle.h"
+#include "ProgressPacing.h"
 
 #include <gtest/gtest.h>
 
@@ -45,16 +45,18 @@ TEST(ResumePlan, WholeDownloadNeedsPositiveReplyAndExactCount) {
     EXPECT_FALSE(IsWholeDownload(226, big - 10, 10 + (1ull << 32), big));
 }
 
-TEST(ProgressThrottle, PerMilleAcrossSixtyFourBitsAndReportsWhileDataArrives) {
+TEST(ProgressPacer, PerMilleAcrossSixtyFourBitsAndReportsWhileDataArrives) {
     EXPECT_EQ(PerMille(5, 0), 1000);
     EXPECT_EQ(PerMille(3ull << 31, 6ull << 31), 500);
     EXPECT_EQ(PerMille(UINT64_MAX - 1, UINT64_MAX), 999);
-    ProgressThrottle throttle(1000);
+    ProgressPacer pacer(1000);
     // first data, nothing new, a second later, a change, nothing new, a clock gone backwards
     std::string reported;
     for (auto r : {std::make_pair(0, 5000), {0, 5999}, {0, 6000}, {1, 6001}, {1, 6500}, {1, 100}})
-        reported += throttle.ShouldReport(r.first, r.second) ? "y" : "n";
+        reported += pacer.ShouldReport(r.first, r.second) ? "y" : "n";
     EXPECT_EQ(reported, "ynyyny");
+    EXPECT_TRUE(pacer.ShouldReportCompletion());
+    EXPECT_FALSE(pacer.ShouldReportCompletion()) << "1000 once";
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ void FirstLineSink::EndLine() {
 bool TransferProgress::OnBytes(std::uint64_t done) {
     if (m_callback == nullptr) return true;
     const int perMille = PerMille(done, m_total);
-    if (!m_throttle.ShouldReport(perMille, GetTickCount64())) return true;
+    if (!m_pacer.ShouldReport(perMille, GetTickCount64())) return true;
     return m_callback(perMille, m_context) != 0;
 }
 

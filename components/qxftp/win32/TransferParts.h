@@ -4,7 +4,7 @@
 #include <string>
 
 #include "QXFtp.h"
-#include "protocol/ProgressThrottle.h"
+#include "ProgressPacing.h"
 #include "win32/Failure.h"
 #include "win32/LocalFile.h"
 
@@ -46,7 +46,7 @@ private:
     bool m_tooLong = false;
 };
 
-// Calls the caller's progress callback as bytes arrive (see ProgressThrottle for when).
+// Calls the caller's progress callback as bytes arrive (see ProgressPacer for when).
 class TransferProgress {
 public:
     TransferProgress(QXPROGRESSCALLBACK callback, void* context, std::uint64_t total)
@@ -59,7 +59,7 @@ private:
     QXPROGRESSCALLBACK m_callback;
     void* m_context;
     std::uint64_t m_total;
-    ProgressThrottle m_throttle;
+    ProgressPacer m_pacer;
 };
 
 }  // namespace qxftp

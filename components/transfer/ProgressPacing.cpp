@@ -1,6 +1,4 @@
-#include "protocol/ProgressThrottle.h"
-
-namespace qxftp {
+#include "ProgressPacing.h"
 
 int PerMille(std::uint64_t done, std::uint64_t total) {
     if (total == 0 || done >= total) return 1000;
@@ -9,9 +7,9 @@ int PerMille(std::uint64_t done, std::uint64_t total) {
     return static_cast<int>(done / (total / 1000 + 1));
 }
 
-bool ProgressThrottle::ShouldReport(int perMille, std::uint64_t nowMs) {
-    const bool due = !m_reported || perMille != m_lastPerMille ||
-                     nowMs < m_lastReportMs || nowMs - m_lastReportMs >= m_intervalMs;
+bool ProgressPacer::ShouldReport(int perMille, std::uint64_t nowMs) {
+    const bool due = !m_reported || perMille != m_lastPerMille || nowMs < m_lastReportMs ||
+                     nowMs - m_lastReportMs >= m_intervalMs;
     if (due) {
         m_reported = true;
         m_lastPerMille = perMille;
@@ -20,4 +18,9 @@ bool ProgressThrottle::ShouldReport(int perMille, std::uint64_t nowMs) {
     return due;
 }
 
-}  // namespace qxftp
+bool ProgressPacer::ShouldReportCompletion() {
+    if (m_reported && m_lastPerMille == 1000) return false;
+    m_reported = true;
+    m_lastPerMille = 1000;
+    return true;
+}
