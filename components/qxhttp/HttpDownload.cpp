@@ -170,13 +170,13 @@ bool CHttpDownload::StartWholeFile(HINTERNET request, const ResponseDecision& de
     return m_state.WriteValidator(validator);
 }
 
-int CHttpDownload::Complete(const ResponseDecision& decision) {
-    if (m_file.Size() != decision.total || !m_state.WriteTotal(decision.total) || !m_file.FlushToDisk()) return 0;
-    if (m_pacer.ShouldReportCompletion() && !Report(1000)) return 0;
-    return 1;
+bool CHttpDownload::Complete(const ResponseDecision& decision) {
+    if (m_file.Size() != decision.total || !m_state.WriteTotal(decision.total) || !m_file.FlushToDisk()) return false;
+    if (m_pacer.ShouldReportCompletion() && !Report(1000)) return false;
+    return true;
 }
 
-int CHttpDownload::ReceiveBody(HINTERNET request, const ResponseDecision& decision) {
+bool CHttpDownload::ReceiveBody(HINTERNET request, const ResponseDecision& decision) {
     // The installer may end this thread forcibly after a stall; on a slow link the buffer would
     // then hold minutes of data. Writing it out at least once a second bounds that loss.
     ULONGLONG lastFlushMs = GetTickCount64();
@@ -190,19 +190,19 @@ int CHttpDownload::ReceiveBody(HINTERNET request, const ResponseDecision& decisi
         }
         size_t capacity = 0;
         char* space = m_file.FreeSpace(capacity);
-        if (space == nullptr) return 0;
+        if (space == nullptr) return false;
         const DWORD wanted = available < capacity ? available : static_cast<DWORD>(capacity);
         DWORD received = 0;
         if (!WinHttpReadData(request, space, wanted, &received) || received == 0) break;
         // More bytes than the file has would not belong to it: keep none of them.
         if (decision.totalKnown && received > decision.total - m_file.Size()) {
             m_file.Flush();
-            return 0;
+            return false;
         }
-        if (!m_file.Commit(received)) return 0;
+        if (!m_file.Commit(received)) return false;
         const ULONGLONG nowMs = GetTickCount64();
         if (nowMs - lastFlushMs >= kFlushIntervalMs) {
-            if (!m_file.Flush()) return 0;
+            if (!m_file.Flush()) return false;
             lastFlushMs = nowMs;
         }
         // Of an unknown total there is no share to show: the pacer then sees a constant 0 and
@@ -210,19 +210,19 @@ int CHttpDownload::ReceiveBody(HINTERNET request, const ResponseDecision& decisi
         const int perMille = decision.totalKnown ? PerMille(m_file.Size(), decision.total) : 0;
         if (m_pacer.ShouldReport(perMille, nowMs) && !Report(perMille)) {
             m_file.Flush();  // what arrived is a valid start for a later run
-            return 0;
+            return false;
         }
     }
     // Whatever ended the body, the bytes on hand continue the file: keep them for a later run.
     // WinHTTP may end a body early without an error (a reset reads as a clean end under
     // Wine): only the byte count proves the file whole, or, for a body of unknown length,
     // the caller's check of the content.
-    if (!m_file.FlushToDisk()) return 0;
+    if (!m_file.FlushToDisk()) return false;
     if (decision.totalKnown ? m_file.Size() != decision.total : !endSeen || !m_state.WriteTotal(m_file.Size())) {
-        return 0;
+        return false;
     }
-    if (m_pacer.ShouldReportCompletion() && !Report(1000)) return 0;
-    return 1;
+    if (m_pacer.ShouldReportCompletion() && !Report(1000)) return false;
+    return true;
 }
 
 int CHttpDownload::Run() {
@@ -256,13 +256,13 @@ int CHttpDownload::Run() {
             plan.acceptUnsizedBody = m_acceptUnsizedBody;
             continue;
         case ResponseAction::AlreadyComplete:
-            return Complete(decision);
+            return Complete(decision) ? 1 : 0;
         case ResponseAction::WriteFromZero:
             if (!StartWholeFile(request, decision)) return 0;
-            return ReceiveBody(request, decision);
+            return ReceiveBody(request, decision) ? 1 : 0;
         case ResponseAction::ContinueAtOffset:
             if (decision.offset != m_file.Size() || !m_state.WriteTotal(decision.total)) return 0;
-            return ReceiveBody(request, decision);
+            return ReceiveBody(request, decision) ? 1 : 0;
         case ResponseAction::Fail:
             return 0;
         }

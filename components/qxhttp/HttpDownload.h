@@ -34,8 +34,8 @@ private:
     bool ReadFacts(HINTERNET request, ResponseFacts& facts);
     bool FollowRedirect(HINTERNET request, std::wstring& url, int& redirectsLeft);
     bool StartWholeFile(HINTERNET request, const ResponseDecision& decision);
-    int Complete(const ResponseDecision& decision);
-    int ReceiveBody(HINTERNET request, const ResponseDecision& decision);
+    bool Complete(const ResponseDecision& decision);
+    bool ReceiveBody(HINTERNET request, const ResponseDecision& decision);
     bool Report(int perMille);  // false when the caller asked to stop
 
     std::wstring m_url;

@@ -6,7 +6,7 @@
 
 #include "TextFile.h"
 
-int ParseLanguageId(const std::wstring& text, unsigned short& out) {
+bool ParseLanguageId(const std::wstring& text, unsigned short& out) {
     const std::wstring trimmed = TrimBlanks(text);
     size_t pos = 0;
     unsigned int base = 10;
@@ -14,7 +14,7 @@ int ParseLanguageId(const std::wstring& text, unsigned short& out) {
         base = 16;
         pos = 2;
     }
-    if (pos >= trimmed.size()) return 0;
+    if (pos >= trimmed.size()) return false;
     unsigned long value = 0;
     for (; pos < trimmed.size(); ++pos) {
         const wchar_t c = trimmed[pos];
@@ -26,14 +26,14 @@ int ParseLanguageId(const std::wstring& text, unsigned short& out) {
         } else if (base == 16 && c >= L'A' && c <= L'F') {
             digit = static_cast<unsigned int>(c - L'A' + 10);
         } else {
-            return 0;
+            return false;
         }
         value = value * base + digit;
-        if (value > 0xFFFF) return 0;
+        if (value > 0xFFFF) return false;
     }
-    if (PRIMARYLANGID(value) == LANG_NEUTRAL) return 0;  // names no language
+    if (PRIMARYLANGID(value) == LANG_NEUTRAL) return false;  // names no language
     out = static_cast<unsigned short>(value);
-    return 1;
+    return true;
 }
 
 std::vector<unsigned short> LanguageCandidates(unsigned short active, unsigned short settingsFallback) {

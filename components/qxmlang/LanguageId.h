@@ -6,8 +6,8 @@
 constexpr unsigned short kEnglishUnitedStates = 0x0409;
 
 // "0x0404" (hexadecimal) or "1028" (decimal), blanks around allowed; at most 0xFFFF and with a
-// primary language other than 0 (which names no language). 1/0.
-int ParseLanguageId(const std::wstring& text, unsigned short& out);
+// primary language other than 0 (which names no language).
+bool ParseLanguageId(const std::wstring& text, unsigned short& out);
 
 // The languages to try, in order, for a text wanted in `active`:
 //   the exact language; its primary language (a section for the bare primary id such as 0x0007,

@@ -9,8 +9,8 @@ namespace {
 bool IsComment(const std::wstring& trimmed) { return trimmed[0] == L';' || trimmed[0] == L'#'; }
 
 // "[0x0804, 0x1004]": one or more language ids separated by commas.
-int ParseSectionHeader(const std::wstring& trimmed, std::vector<unsigned short>& languages) {
-    if (trimmed.size() < 3 || trimmed.front() != L'[' || trimmed.back() != L']') return 0;
+bool ParseSectionHeader(const std::wstring& trimmed, std::vector<unsigned short>& languages) {
+    if (trimmed.size() < 3 || trimmed.front() != L'[' || trimmed.back() != L']') return false;
     const std::wstring inner = trimmed.substr(1, trimmed.size() - 2);
     std::vector<unsigned short> ids;
     size_t start = 0;
@@ -18,31 +18,31 @@ int ParseSectionHeader(const std::wstring& trimmed, std::vector<unsigned short>&
         const size_t comma = inner.find(L',', start);
         const std::wstring item = inner.substr(start, comma == std::wstring::npos ? std::wstring::npos : comma - start);
         unsigned short id = 0;
-        if (!ParseLanguageId(item, id)) return 0;
+        if (!ParseLanguageId(item, id)) return false;
         ids.push_back(id);
         if (comma == std::wstring::npos) break;
         start = comma + 1;
     }
     languages = std::move(ids);
-    return 1;
+    return true;
 }
 
-int ParseNumber(const std::wstring& text, int& out) {
+bool ParseNumber(const std::wstring& text, int& out) {
     const std::wstring trimmed = TrimBlanks(text);
-    if (trimmed.empty()) return 0;
+    if (trimmed.empty()) return false;
     long long value = 0;
     for (wchar_t c : trimmed) {
-        if (c < L'0' || c > L'9') return 0;
+        if (c < L'0' || c > L'9') return false;
         value = value * 10 + (c - L'0');
-        if (value > INT_MAX) return 0;
+        if (value > INT_MAX) return false;
     }
     out = static_cast<int>(value);
-    return 1;
+    return true;
 }
 }  // namespace
 
-int MessageTable::Add(unsigned short langId, int number, const std::wstring& text) {
-    return m_texts[langId].emplace(number, text).second ? 1 : 0;
+bool MessageTable::Add(unsigned short langId, int number, const std::wstring& text) {
+    return m_texts[langId].emplace(number, text).second;
 }
 
 bool MessageTable::HasLanguage(unsigned short langId) const { return m_texts.count(langId) != 0; }

@@ -26,8 +26,8 @@ struct RejectedLine {
 
 class MessageTable {
 public:
-    // 1 when stored; 0 when the language already has a text with that number.
-    int Add(unsigned short langId, int number, const std::wstring& text);
+    // True when stored; false when the language already has a text with that number.
+    bool Add(unsigned short langId, int number, const std::wstring& text);
     bool HasLanguage(unsigned short langId) const;
     // The first of `languages` (in order) that has a text with this number; null when none has.
     const std::wstring* Find(const std::vector<unsigned short>& languages, int number) const;

@@ -50,7 +50,7 @@ TEST(MlgParser, SkipsAndListsMalformedLinesAndKeepsTheRest) {
 TEST(LanguageId, HexOrDecimalIdsThatNameALanguageAlsoInTheSettings) {
     unsigned short id = 7;
     for (const wchar_t* bad : {L"0x", L"0x0400", L"0", L"65536", L"0x04 04", L"en-US", L"-1033"})
-        EXPECT_EQ(ParseLanguageId(bad, id), 0) << bad;
+        EXPECT_FALSE(ParseLanguageId(bad, id)) << bad;
     EXPECT_EQ(id, 7);
     const struct {
         const wchar_t* settings;

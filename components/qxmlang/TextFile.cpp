@@ -8,22 +8,22 @@ struct HandleCloser {
 };
 using FileHandle = std::unique_ptr<void, HandleCloser>;
 
-int DecodeUtf8(const char* data, size_t size, std::wstring& out) {
+bool DecodeUtf8(const char* data, size_t size, std::wstring& out) {
     if (size == 0) {
         out.clear();
-        return 1;
+        return true;
     }
     const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, data, static_cast<int>(size), nullptr, 0);
-    if (length <= 0) return 0;
+    if (length <= 0) return false;
     std::wstring text(static_cast<size_t>(length), L'\0');
     if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, data, static_cast<int>(size), &text[0], length) != length)
-        return 0;
+        return false;
     out = std::move(text);
-    return 1;
+    return true;
 }
 
-int DecodeUtf16(const unsigned char* data, size_t size, bool bigEndian, std::wstring& out) {
-    if (size % 2 != 0) return 0;
+bool DecodeUtf16(const unsigned char* data, size_t size, bool bigEndian, std::wstring& out) {
+    if (size % 2 != 0) return false;
     std::wstring text;
     text.reserve(size / 2);
     for (size_t i = 0; i < size; i += 2) {
@@ -35,19 +35,19 @@ int DecodeUtf16(const unsigned char* data, size_t size, bool bigEndian, std::wst
     for (size_t i = 0; i < text.size(); ++i) {
         const wchar_t c = text[i];
         if (c >= 0xD800 && c <= 0xDBFF) {
-            if (i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) return 0;
+            if (i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) return false;
             ++i;
         } else if (c >= 0xDC00 && c <= 0xDFFF) {
-            return 0;
+            return false;
         }
     }
     out = std::move(text);
-    return 1;
+    return true;
 }
 }  // namespace
 
-int DecodeText(const std::string& bytes, std::wstring& out) {
-    if (bytes.size() > kMaxTextFileBytes) return 0;
+bool DecodeText(const std::string& bytes, std::wstring& out) {
+    if (bytes.size() > kMaxTextFileBytes) return false;
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
     const size_t size = bytes.size();
     if (size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF)

@@ -12,8 +12,8 @@ constexpr size_t kMaxTextFileBytes = 1024 * 1024;
 enum class TextFileStatus { Read, Missing, Unreadable, TooLarge, BadEncoding };
 
 // Decodes a whole file's bytes: UTF-8 (with or without its BOM) or UTF-16 LE/BE with a BOM.
-// 0 when the bytes are not valid in that encoding (nothing is guessed or replaced).
-int DecodeText(const std::string& bytes, std::wstring& out);
+// False when the bytes are not valid in that encoding (nothing is guessed or replaced).
+bool DecodeText(const std::string& bytes, std::wstring& out);
 
 // Reads and decodes the file at `path` (at most kMaxTextFileBytes).
 TextFileStatus ReadTextFile(const std::wstring& path, std::wstring& out);

@@ -7,7 +7,7 @@ TEST(TextFile, DecodesUtf8AndUtf16ByTheirMarksAndRefusesDamage) {
     const std::wstring text = L"a=\u5B89\u88DD";
     const struct {
         std::string bytes;
-        int result;
+        bool result;
     } cases[] = {
         {"a=\xE5\xAE\x89\xE8\xA3\x9D", 1},
         {"\xEF\xBB\xBF" "a=\xE5\xAE\x89\xE8\xA3\x9D", 1},

@@ -68,10 +68,10 @@ std::wstring ReadIniString(const std::wstring& file, const wchar_t* section, con
     return std::wstring(buffer.data(), length);
 }
 
-int WriteIniString(const std::wstring& file, const wchar_t* section, const wchar_t* key,
+bool WriteIniString(const std::wstring& file, const wchar_t* section, const wchar_t* key,
                    const std::wstring& value) {
     // A null name would delete instead of write; an empty file name would mean WIN.INI.
-    if (section == nullptr || key == nullptr || file.empty()) return 0;
-    if (!ReadsBackUnchanged(value) || !CanHoldValue(file, value)) return 0;
-    return WritePrivateProfileStringW(section, key, value.c_str(), file.c_str()) ? 1 : 0;
+    if (section == nullptr || key == nullptr || file.empty()) return false;
+    if (!ReadsBackUnchanged(value) || !CanHoldValue(file, value)) return false;
+    return WritePrivateProfileStringW(section, key, value.c_str(), file.c_str()) != FALSE;
 }

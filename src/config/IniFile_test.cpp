@@ -13,7 +13,7 @@ TEST(IniFile, ValuesRoundTripOrAreRefused) {
     EXPECT_EQ(ReadIniString(file, L"Main", L"v"), L"ERR");
     const struct {
         std::wstring value;
-        int written;
+        bool written;
     } cases[] = {
         {L"5000000000", 1}, {L"", 1}, {L"err", 1}, {L"W/\"abc\"", 1},
         {L"\u4E2D\u6587 \U0001F600", 1},  // a new file is UTF-16
@@ -28,11 +28,11 @@ TEST(IniFile, ValuesRoundTripOrAreRefused) {
     }
     EXPECT_EQ(ReadIniString(file, L"Main", L"RetryCount"), L"ERR");
     EXPECT_EQ(ReadIniString(file, L"Other", L"v"), L"ERR");
-    EXPECT_EQ(WriteIniString(L"", L"Main", L"v", L"1"), 0) << "an empty name would mean WIN.INI";
+    EXPECT_FALSE(WriteIniString(L"", L"Main", L"v", L"1")) << "an empty name would mean WIN.INI";
 
     // An existing 8-bit file would store "?" for a character without an ANSI form.
     const std::wstring ansi = scratch / L"ansi.ini";
     ASSERT_TRUE(fennick_testing::WriteBytes(ansi, "[Main]\r\nsize=1\r\n"));
-    EXPECT_EQ(WriteIniString(ansi, L"Main", L"size", L"\U0001F600"), 0);
+    EXPECT_FALSE(WriteIniString(ansi, L"Main", L"size", L"\U0001F600"));
     EXPECT_EQ(ReadIniString(ansi, L"Main", L"size"), L"1");
 }

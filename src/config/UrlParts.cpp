@@ -205,12 +205,12 @@ bool DecodePath(const std::wstring& raw, std::wstring& out) {
 
 }  // namespace
 
-int SplitUrl(const std::wstring& url, CUrlParts& parts) {
+bool SplitUrl(const std::wstring& url, CUrlParts& parts) {
     for (wchar_t c : url) {
-        if (IsControl(c)) return 0;
+        if (IsControl(c)) return false;
     }
     const size_t schemeLength = SchemeLength(url);
-    if (schemeLength == 0 || schemeLength > URL_COMPONENT_MAX) return 0;
+    if (schemeLength == 0 || schemeLength > URL_COMPONENT_MAX) return false;
     const SchemeInfo scheme = LookUpScheme(url.substr(0, schemeLength));
 
     const size_t authorityStart = schemeLength + 3;
@@ -222,15 +222,15 @@ int SplitUrl(const std::wstring& url, CUrlParts& parts) {
     CUrlParts result;
     result.m_nScheme = scheme.code;
     if (!SplitAuthority(url.substr(authorityStart, authorityEnd - authorityStart), scheme, result))
-        return 0;
-    if (!DecodePath(url.substr(authorityEnd, pathEnd - authorityEnd), result.m_strUrlPath)) return 0;
+        return false;
+    if (!DecodePath(url.substr(authorityEnd, pathEnd - authorityEnd), result.m_strUrlPath)) return false;
 
     const size_t extraLength = url.size() - pathEnd;  // query and fragment, not kept
     if (result.m_strHostName.size() > URL_COMPONENT_MAX ||
         result.m_strUserName.size() > URL_COMPONENT_MAX ||
         result.m_strPassword.size() > URL_COMPONENT_MAX ||
         result.m_strUrlPath.size() > URL_COMPONENT_MAX || extraLength > URL_COMPONENT_MAX)
-        return 0;
+        return false;
     parts = std::move(result);
-    return 1;
+    return true;
 }

@@ -45,4 +45,4 @@ struct CUrlParts {
 // - a control character anywhere in the text fails; spaces are allowed in the path and the
 //   user information.
 // - any component longer than URL_COMPONENT_MAX characters fails.
-int SplitUrl(const std::wstring& url, CUrlParts& parts);
+bool SplitUrl(const std::wstring& url, CUrlParts& parts);

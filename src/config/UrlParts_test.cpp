@@ -7,7 +7,7 @@ namespace {
 bool Fails(const std::wstring& url) {
     CUrlParts parts;
     parts.m_strHostName = L"kept";
-    if (SplitUrl(url, parts) == 1) return false;
+    if (SplitUrl(url, parts)) return false;
     EXPECT_EQ(parts.m_strHostName, L"kept") << "a failed split changed its output";
     return true;
 }
@@ -34,7 +34,7 @@ TEST(UrlParts, Splits) {
     };
     for (const auto& c : cases) {
         CUrlParts parts;
-        ASSERT_EQ(SplitUrl(c.url, parts), 1) << c.url;
+        ASSERT_TRUE(SplitUrl(c.url, parts)) << c.url;
         EXPECT_EQ(parts.m_nScheme, c.scheme) << c.url;
         EXPECT_EQ(parts.m_strUserName, c.user) << c.url;
         EXPECT_EQ(parts.m_strPassword, c.password) << c.url;

@@ -36,35 +36,31 @@ bool RetryWhileHeld(Attempt attempt) {
 }
 }  // namespace
 
-int MovePartialToTarget(const DownloadFiles& files) {
+bool MovePartialToTarget(const DownloadFiles& files) {
     return RetryWhileHeld([&] {
-               return MoveFileExW(files.strPartialPath.c_str(), files.strTargetPath.c_str(),
-                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
-           })
-               ? 1
-               : 0;
+        return MoveFileExW(files.strPartialPath.c_str(), files.strTargetPath.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    });
 }
 
-int DeleteFileIfPresent(const std::wstring& path) {
+bool DeleteFileIfPresent(const std::wstring& path) {
     return RetryWhileHeld([&] {
-               if (!DeleteFileW(path.c_str())) {
-                   const DWORD error = GetLastError();
-                   if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return true;
-                   SetLastError(error);
-                   return false;
-               }
-               // A file still open elsewhere is only marked for deletion: wait until it is gone.
-               if (IsGone(path)) return true;
-               SetLastError(ERROR_ACCESS_DENIED);
-               return false;
-           })
-               ? 1
-               : 0;
+        if (!DeleteFileW(path.c_str())) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return true;
+            SetLastError(error);
+            return false;
+        }
+        // A file still open elsewhere is only marked for deletion: wait until it is gone.
+        if (IsGone(path)) return true;
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    });
 }
 
-int ForgetDownloadState(const DownloadFiles& files) {
+bool ForgetDownloadState(const DownloadFiles& files) {
     const std::wstring counter = ReadIniString(files.strStateFile, L"Main", L"RetryCount");
-    if (!DeleteFileIfPresent(files.strStateFile)) return 0;
-    if (counter == L"ERR") return 1;
+    if (!DeleteFileIfPresent(files.strStateFile)) return false;
+    if (counter == L"ERR") return true;
     return WriteIniString(files.strStateFile, L"Main", L"RetryCount", counter);
 }

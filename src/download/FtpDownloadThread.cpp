@@ -63,7 +63,7 @@ bool FinishTransfer(int transferResult, const DownloadFiles& files, long long re
         const std::optional<unsigned long long> partialSize = FileSize(files.strPartialPath);
         if (!partialSize || *partialSize != static_cast<unsigned long long>(remoteSize)) return false;
     }
-    return MovePartialToTarget(files) == 1;
+    return MovePartialToTarget(files);
 }
 
 bool TransferInSession(CQXFtp& ftp, int hSession, CFennickDlg& dialog, const DownloadFiles& files,

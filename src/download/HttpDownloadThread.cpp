@@ -52,7 +52,7 @@ bool DownloadPackage(CQXHttp& http, CFennickDlg& dialog) {
                                    kMaxRedirects, flags) != 1) {
         return false;
     }
-    if (MovePartialToTarget(files) != 1 && !TargetHoldsWholePackage(files)) return false;
+    if (!MovePartialToTarget(files) && !TargetHoldsWholePackage(files)) return false;
     return VerifyFetchedPackage(files, dialog);
 }
 }  // namespace

@@ -18,11 +18,11 @@ std::wstring ShortPath(const std::wstring& path) {
 }
 }  // namespace
 
-int MakeAnsiLibraryPath(const std::wstring& folder, const std::wstring& fileName, std::string& out) {
+bool MakeAnsiLibraryPath(const std::wstring& folder, const std::wstring& fileName, std::string& out) {
     CPathHelper paths;
-    if (paths.WideToAnsiExact(folder + fileName, out)) return 1;
+    if (paths.WideToAnsiExact(folder + fileName, out)) return true;
     std::wstring shortFolder = ShortPath(folder);
-    if (shortFolder.empty()) return 0;
+    if (shortFolder.empty()) return false;
     if (shortFolder.back() != L'\\') shortFolder += L'\\';
-    return paths.WideToAnsiExact(shortFolder + fileName, out);
+    return paths.WideToAnsiExact(shortFolder + fileName, out) == 1;
 }

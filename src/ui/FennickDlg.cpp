@@ -105,7 +105,7 @@ void CFennickDlg::OnStartTimer() {
     }
     // Another scheme, or a second firing: nothing to start; the window waits for the user.
     if (entry == nullptr || m_worker.HasHandle() || m_bCompletionHandled) return;
-    if (m_worker.Start(entry, this) == 1) {
+    if (m_worker.Start(entry, this)) {
         SetTimer(m_hWnd, TIMER_WATCHDOG, WATCHDOG_PERIOD_MS, nullptr);
     }
 }

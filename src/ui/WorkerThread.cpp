@@ -7,13 +7,13 @@ namespace {
 const DWORD TERMINATION_WAIT_MS = 1000;
 }
 
-int CWorkerThread::Start(LPTHREAD_START_ROUTINE entry, void* parameter) {
+bool CWorkerThread::Start(LPTHREAD_START_ROUTINE entry, void* parameter) {
     DWORD threadId = 0;
     HANDLE hThread = CreateThread(nullptr, 0, entry, parameter, 0, &threadId);
-    if (hThread == nullptr) return 0;
+    if (hThread == nullptr) return false;
     m_handle.Reset(hThread);
     m_dwThreadId = threadId;
-    return 1;
+    return true;
 }
 
 CWorkerThread::StopOutcome CWorkerThread::StopWithin(DWORD timeoutMs) {

@@ -15,8 +15,8 @@ public:
     CWorkerThread(const CWorkerThread&) = delete;
     CWorkerThread& operator=(const CWorkerThread&) = delete;
 
-    // Starts entry(parameter) at once. 1 = running; 0 = CreateThread failed (no handle kept).
-    int Start(LPTHREAD_START_ROUTINE entry, void* parameter);
+    // Starts entry(parameter) at once. True = running; false = CreateThread failed (no handle kept).
+    bool Start(LPTHREAD_START_ROUTINE entry, void* parameter);
 
     bool HasHandle() const { return m_handle.IsValid(); }
     DWORD GetId() const { return m_dwThreadId; }

@@ -31,7 +31,7 @@ WaitOutcome WaitForInstallerToEnd(const std::wstring& strMutexName, DWORD timeou
     }
 }
 
-int StartInstaller(const std::wstring& strFolder) {
+bool StartInstaller(const std::wstring& strFolder) {
     const std::wstring path = strFolder + L"\\Fennick.exe";
     // CreateProcessW may write into the command line, so it gets its own buffer.
     std::wstring quoted = L"\"" + path + L"\"";
@@ -42,8 +42,8 @@ int StartInstaller(const std::wstring& strFolder) {
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, strFolder.c_str(),
                         &startup, &process))
-        return 0;
+        return false;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    return 1;
+    return true;
 }

@@ -23,5 +23,5 @@ WaitOutcome WaitForInstallerToEnd(const std::wstring& strMutexName, DWORD timeou
                                   const std::atomic<bool>& cancel);
 
 // Starts "<folder>\Fennick.exe" without arguments, in that folder, and does not wait for it.
-// 1 when it started; 0 (last error kept) when it is missing or cannot start.
-int StartInstaller(const std::wstring& strFolder);
+// True when it started; false (last error kept) when it is missing or cannot start.
+bool StartInstaller(const std::wstring& strFolder);

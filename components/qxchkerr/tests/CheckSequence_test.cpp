@@ -50,7 +50,7 @@ TEST(CheckSequence, LaterNetworkChecksAreSkippedAfterAFailureButLocalOnesRun) {
     const std::wstring closedFtp = L"ftp://127.0.0.1:" + std::to_wstring(closedPort) + L"/pub/setup.exe";
     EXPECT_EQ(RunChecks(closedFtp, folder), "P P " + refused + skipped + "P " + N(CheckProblem::SizeUnknown));
     // A size recorded by an earlier run stands in for the unreachable server.
-    ASSERT_EQ(WriteIniString(folder + L"setup.exe_tmp_sz", L"Main", L"size", L"1048576"), 1);
+    ASSERT_TRUE(WriteIniString(folder + L"setup.exe_tmp_sz", L"Main", L"size", L"1048576"));
     EXPECT_EQ(RunChecks(closedFtp, folder), "P P " + refused + skipped + "P P ");
     const std::string missing = N(CheckProblem::ConfigMissing);
     EXPECT_EQ(RunChecks(L"ERR", folder), missing + skipped + skipped + skipped + "P " + N(CheckProblem::SizeUnknown));
