@@ -5,14 +5,12 @@
 #include "RedirectRule.h"
 
 namespace {
-// Each wait before the body (resolve, connect, send, response headers) is shorter than the
-// installer's 20-second watchdog, so a dead server ends the call here, not by a killed thread.
-// A body that pauses is waited for longer: the caller's watchdog decides about stalls.
-constexpr int kResolveTimeoutMs = 15000;
-constexpr int kConnectTimeoutMs = 15000;
-constexpr int kSendTimeoutMs = 15000;
-constexpr DWORD kResponseTimeoutMs = 15000;
-constexpr int kReceiveTimeoutMs = 60000;
+// Everything before the body (proxy lookup, name resolution, connect, TLS, the response headers,
+// every redirect) shares one budget shorter than the installer's 20-second watchdog, so a dead
+// or endlessly slow server ends the call here, not by a killed thread. A body that pauses is
+// waited for longer: the caller's watchdog decides about stalls.
+constexpr ULONGLONG kBeforeBodyBudgetMs = 15000;
+constexpr DWORD kBodyReceiveTimeoutMs = 60000;
 constexpr ULONGLONG kFlushIntervalMs = 1000;
 // Header values longer than this are not headers we can use.
 constexpr DWORD kMaxHeaderChars = 8192;
@@ -73,17 +71,22 @@ bool CHttpDownload::OpenSession() {
     m_session.reset(WinHttpOpen(L"QXHttp/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
                                 WINHTTP_NO_PROXY_BYPASS, 0));
     if (!m_session) return false;
-    if (!WinHttpSetTimeouts(m_session.get(), kResolveTimeoutMs, kConnectTimeoutMs, kSendTimeoutMs,
-                            kReceiveTimeoutMs)) {
-        return false;
-    }
     SetPreferredTlsVersions(m_session.get());
     // HTTP/1.1 only (WinHTTP's default): HTTP/2 brings nothing to one large download, and its
     // answers may come without Content-Length, which an unpinned package must have.
     return true;
 }
 
+DWORD CHttpDownload::TimeLeftBeforeBody() const {
+    const ULONGLONG spent = GetTickCount64() - m_startMs;
+    return spent >= kBeforeBodyBudgetMs ? 0 : static_cast<DWORD>(kBeforeBodyBudgetMs - spent);
+}
+
 bool CHttpDownload::Send(const std::wstring& url, const RequestPlan& plan, Exchange& exchange) {
+    // The session's timeouts also bound a proxy script's download.
+    const DWORD left = TimeLeftBeforeBody();
+    const int leftMs = static_cast<int>(left);
+    if (left == 0 || !WinHttpSetTimeouts(m_session.get(), leftMs, leftMs, leftMs, leftMs)) return false;
     URL_COMPONENTS parts;
     ZeroMemory(&parts, sizeof(parts));
     parts.dwStructSize = sizeof(parts);
@@ -114,7 +117,7 @@ bool CHttpDownload::Send(const std::wstring& url, const RequestPlan& plan, Excha
     // Redirects are ours to follow: bounded, and never from https down to http.
     DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
     if (!WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof(noRedirects))) return false;
-    DWORD responseTimeout = kResponseTimeoutMs;
+    DWORD responseTimeout = left;
     if (!WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseTimeout,
                           sizeof(responseTimeout))) {
         return false;
@@ -129,7 +132,9 @@ bool CHttpDownload::Send(const std::wstring& url, const RequestPlan& plan, Excha
                                                0, 0)
                           : WinHttpSendRequest(request, headers.c_str(), static_cast<DWORD>(headers.size()),
                                                WINHTTP_NO_REQUEST_DATA, 0, 0, 0);
-    return sent && WinHttpReceiveResponse(request, nullptr);
+    if (!sent || !WinHttpReceiveResponse(request, nullptr)) return false;
+    DWORD bodyTimeout = kBodyReceiveTimeoutMs;
+    return WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_TIMEOUT, &bodyTimeout, sizeof(bodyTimeout)) != FALSE;
 }
 
 bool CHttpDownload::ReadFacts(HINTERNET request, ResponseFacts& facts) {
@@ -226,6 +231,7 @@ bool CHttpDownload::ReceiveBody(HINTERNET request, const ResponseDecision& decis
 }
 
 int CHttpDownload::Run() {
+    m_startMs = GetTickCount64();
     if (!m_file.Open(m_partialPath)) return 0;
     PartialState previous;
     previous.partialSize = m_file.Size();

@@ -37,6 +37,7 @@ private:
     bool Complete(const ResponseDecision& decision);
     bool ReceiveBody(HINTERNET request, const ResponseDecision& decision);
     bool Report(int perMille);  // false when the caller asked to stop
+    DWORD TimeLeftBeforeBody() const;  // of the budget up to the first body byte; 0 when spent
 
     std::wstring m_url;
     QXPROGRESSCALLBACK m_callback;
@@ -49,4 +50,5 @@ private:
     ProgressPacer m_pacer;
     WinHttpHandle m_session;
     CSystemProxy m_proxy;
+    ULONGLONG m_startMs = 0;
 };
