@@ -90,6 +90,7 @@ SHELL_FOLDERS = r"HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Ex
 def documents_moved_to(wine, folder):
     """The prefix's Documents ("Personal" in both shell-folder keys) at folder for the duration."""
     saved = []
+    folder.mkdir(parents=True, exist_ok=True)
     try:
         for key, kind in (("User Shell Folders", "REG_EXPAND_SZ"), ("Shell Folders", "REG_SZ")):
             saved.append(wine.log_dir / f"{uuid.uuid4().hex}.reg")
@@ -182,13 +183,13 @@ def test_odd_but_legal_replies(wine, served, tmp_path):
         assert "PASS" not in server.verbs() and server.verbs().count("EPSV") == 1 and server.verbs().count("PASV") == 1
 
 
-@pytest.mark.parametrize("replace, local, rest, result", [
-    ({"MDTM": "502 No."}, None, True, 1),                       # no MDTM: the sizes alone decide
-    ({"MDTM": "502 No.", "REST": "502 No."}, None, False, 1),   # REST refused: the whole file again
-    ({}, b"z" * (SIZE + 10), False, 1),                         # local file longer than remote
-    ({"SIZE": "213 1500000"}, b"", False, 0),                   # file grew between SIZE and RETR
+@pytest.mark.parametrize("replace, local, rest, sent, result", [
+    ({"MDTM": "502 No."}, None, True, SIZE - CUT, 1),                   # no MDTM: the sizes alone decide
+    ({"MDTM": "502 No.", "REST": "502 No."}, None, True, SIZE, 1),      # REST refused: the whole file again
+    ({}, b"z" * (SIZE + 10), False, SIZE, 1),                           # local file longer than remote
+    ({"SIZE": "213 1500000"}, b"", False, None, 0),                     # file grew between SIZE and RETR
 ], ids=["no-mdtm", "rest-refused", "local-longer", "more-than-size"])
-def test_resume_decisions(wine, served, tmp_path, replace, local, rest, result):
+def test_resume_decisions(wine, served, tmp_path, replace, local, rest, sent, result):
     target = tmp_path / "setup.bin"
     with fault_ftp(served, replace=replace, retr_fault={"kind": "close", "after": CUT, "times": 1 if local is None else 0}) as server:
         if local is None:
@@ -198,7 +199,7 @@ def test_resume_decisions(wine, served, tmp_path, replace, local, rest, result):
         r = get(server, target, wine)
         assert r["result"] == result and (f"REST {CUT}" in server.commands()) == rest, (r, server.commands())
         if result:
-            assert whole(target, served) and server.wait_for_transfers(2 - (local is not None))[-1].bytes == SIZE - CUT * rest
+            assert whole(target, served) and server.wait_for_transfers(2 - (local is not None))[-1].bytes == sent
         else:  # no mixture may be left that looks whole
             assert r["error"] == E_INCOMPLETE and target.stat().st_size == 0
 

@@ -380,7 +380,8 @@ int Ftp(int argc, wchar_t** argv) {
         if (op != "exists" && op != "lasterror" && op != "stale" && op != "reopen") failed = result != 1;
         if (failed) {
             char error[QXFTP_ERROR_TEXT_CAPACITY] = "";
-            extra += ",\"error\":" + J(E(QFTPFGLE)(session, error, sizeof(error)) + 0LL) + ",\"errorText\":" + J(error);
+            const int code = E(QFTPFGLE)(session, error, sizeof(error));  // before the text is read
+            extra += ",\"error\":" + J(code + 0LL) + ",\"errorText\":" + J(error);
         }
         std::fprintf(report, "{\"op\":\"%s\",\"result\":%d%s}\n", op.c_str(), result, extra.c_str());
         std::fflush(report);
