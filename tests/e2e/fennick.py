@@ -78,7 +78,7 @@ class WineEnvironment:
 
     def run(self, argv: Iterable[str], language: Optional[str] = None, extra_env: Optional[Dict[str, str]] = None,
             timeout: float = 120) -> tuple[int, str]:
-        """Runs a Windows program to its end; returns its exit code and its output."""
+        # Runs a Windows program to its end; returns its exit code and its output.
         log = self.log_dir / f"run-{uuid.uuid4().hex}.log"
         with open(log, "wb") as out:
             rc = subprocess.run([WINE, *map(str, argv)], stdout=out, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
@@ -172,7 +172,7 @@ class Driver:
         return self.call("windows", "--pid", str(pid))[1].get("windows", [])
 
     def checker(self, folder: Path, finished: bool = True, timeout_ms: int = RUN_DEADLINE_MS) -> Optional[dict]:
-        """The checker window started from folder (once its checks have run); None if none came."""
+        # The checker window started from folder (once its checks have run); None if none came.
         return self._found("checker", "--folder", self.wine.windows_path(folder), *(["--finished"] if finished else []),
                            timeout_ms=timeout_ms)
 
@@ -193,7 +193,7 @@ class FennickProcess:
         return state
 
     def request_close(self) -> dict:
-        """Clicks the close box and returns the question it asks."""
+        # Clicks the close box and returns the question it asks.
         self.driver.close(self.pid)
         return self.question()
 
@@ -212,7 +212,7 @@ class FennickProcess:
         return not self.wait_exit(timeout_ms)["exited"]
 
     def close_confirmed(self) -> dict:
-        """Close box, Yes; returns the exit report."""
+        # Close box, Yes; returns the exit report.
         self.request_close()
         self.answer(IDYES)
         return self.wait_exit()
@@ -232,7 +232,7 @@ class Installation:
         return self.folder / "Fennick.exe"
 
     def write_ini(self, url: str) -> None:
-        """Fennick.ini with the URL; UTF-16 with a byte-order mark when it is not plain ASCII."""
+        # Fennick.ini with the URL; UTF-16 with a byte-order mark when it is not plain ASCII.
         text = f"[Main]\r\nDownloadString={url}\r\n"
         (self.folder / "Fennick.ini").write_bytes(text.encode("ascii") if text.isascii() else b"\xff\xfe" + text.encode("utf-16-le"))
 
@@ -256,8 +256,8 @@ class Installation:
 
 
 def language_texts(mlg: Path) -> Dict[int, Dict[int, str]]:
-    """Texts of FENNICKMSG.MLG by language id and number as the window shows them (\\n becomes CR LF);
-    a section may name several ids: [0x0804, 0x1004]."""
+    # Texts of FENNICKMSG.MLG by language id and number as the window shows them (\n becomes CR LF);
+    # a section may name several ids: [0x0804, 0x1004].
     texts: Dict[int, Dict[int, str]] = {}
     current: List[int] = []
     for raw in mlg.read_text(encoding="utf-8-sig").splitlines():
@@ -273,8 +273,8 @@ def language_texts(mlg: Path) -> Dict[int, Dict[int, str]]:
 
 
 def package_bytes(program: Path, size: int, seed: int) -> bytes:
-    """A runnable package of exactly size bytes: the program padded with an overlay of its seed's own
-    bytes (it runs the same; two seeds never look alike, so a splice shows)."""
+    # A runnable package of exactly size bytes: the program padded with an overlay of its seed's own
+    # bytes (it runs the same; two seeds never look alike, so a splice shows).
     data, block = bytearray(program.read_bytes()), hashlib.sha256(str(seed).encode()).digest()
     while len(data) < size:
         block = hashlib.sha256(block).digest()
@@ -283,7 +283,7 @@ def package_bytes(program: Path, size: int, seed: int) -> bytes:
 
 
 def state_values(state: Path, section: str = "Main") -> Dict[str, str]:
-    """A state file's section (UTF-16 or 8-bit)."""
+    # A state file's section (UTF-16 or 8-bit).
     if not state.exists():
         return {}
     raw, parser = state.read_bytes(), configparser.RawConfigParser()
@@ -293,7 +293,7 @@ def state_values(state: Path, section: str = "Main") -> Dict[str, str]:
 
 
 class Download:
-    """The three files of one package in a download folder."""
+    # The three files of one package in a download folder.
 
     def __init__(self, folder: Path, name: str):
         self.target, self.partial, self.state = folder / name, folder / (name + "_tmp"), folder / (name + "_tmp_sz")
@@ -308,7 +308,7 @@ class Download:
 
 
 class Runner:
-    """One installation whose package and checker are marker_app.exe stand-ins writing into marker_dir."""
+    # One installation whose package and checker are marker_app.exe stand-ins writing into marker_dir.
 
     def __init__(self, wine: WineEnvironment, install: Installation, marker_dir: Path, real_checker: bool = False):
         self.wine, self.install, self.marker_dir = wine, install, marker_dir
@@ -323,7 +323,7 @@ class Runner:
         return self.install.start(language=language, env=self.wine.marker_env(self.marker_dir))
 
     def run(self, url: str, language: str = DEFAULT_LANGUAGE) -> None:
-        """A run that ends by itself (success, or a failure handed to the checker)."""
+        # A run that ends by itself (success, or a failure handed to the checker).
         assert self.start(url, language).wait_exit(RUN_DEADLINE_MS)["exited"]
 
     def marker(self, name: str) -> Path:
@@ -334,7 +334,7 @@ class Runner:
             marker.unlink()
 
     def wait_started(self, name: str) -> str:
-        """The marker's text once the stand-in has written it (it runs on after Fennick.exe)."""
+        # The marker's text once the stand-in has written it (it runs on after Fennick.exe).
         marker = self.marker(name)
         wait_until(lambda: marker.exists() and marker.stat().st_size > 0, f"{name} started", 15)
         return marker.read_text(encoding="utf-8")

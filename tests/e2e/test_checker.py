@@ -23,12 +23,12 @@ def web(tmp_path_factory, certificates):
 
 
 def lines(window):
-    """{check: (status, detail)} as the window shows them."""
+    # {check: (status, detail)} as the window shows them.
     return {check: (line["status"], line["detail"]) for check, line in zip(CHECKS, window["checks"])}
 
 
 def run_checker(install, driver):
-    """Starts the install folder's checker, waits for all its checks, closes it; what it showed."""
+    # Starts the install folder's checker, waits for all its checks, closes it; what it showed.
     pid = install.start(exe="QXChkErr.exe").pid
     window = driver.checker(install.folder)
     assert window is not None, "the checker's window did not appear or its checks did not end"

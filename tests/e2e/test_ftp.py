@@ -37,7 +37,7 @@ def publish(root, name, data, mtime=None):
 
 
 def probe(wine, tmp_path, *operations):
-    """QXFtp.dll driven by fnkdriver on one session: one dict per operation (op, result, error...)."""
+    # QXFtp.dll driven by fnkdriver on one session: one dict per operation (op, result, error...).
     report = tmp_path / f"probe-{uuid.uuid4().hex}.jsonl"
     rc, text = wine.run([wine.tests_bin / "fnkdriver.exe", "ftp", wine.windows_path(report),
                          wine.windows_path(wine.kit_dir / "QXFtp.dll"), *operations], timeout=180)
@@ -60,9 +60,9 @@ def get(server, target, wine, mode=1, flags=0, stop="", reenter=""):
 @pytest.mark.parametrize("kind, change", [("close", None), ("reset", None), ("die", None), ("close", "other size"),
                                           ("close", "same size")])
 def test_interrupted_download_is_counted_then_resumed_or_fetched_anew(runner, root, name, download_dir, kind, change):
-    """Each break of the data connection fails (Wine reports a reset as a clean end; the server may
-    say 226) and is counted; the next run continues with REST and only the remainder, unless the
-    file changed (size, or only the modification time): then it starts from zero, never spliced."""
+    # Each break of the data connection fails (Wine reports a reset as a clean end; the server may
+    # say 226) and is counted; the next run continues with REST and only the remainder, unless the
+    # file changed (size, or only the modification time): then it starts from zero, never spliced.
     old = publish(root, name, runner.package(SIZE, 1), mtime=time.time() - 7200)
     download = Download(download_dir, name)
     with fault_ftp(root, retr_fault={"kind": kind, "after": CUT, "times": 1}) as server:
@@ -88,7 +88,7 @@ SHELL_FOLDERS = r"HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Ex
 
 @contextlib.contextmanager
 def documents_moved_to(wine, folder):
-    """The prefix's Documents ("Personal" in both shell-folder keys) at folder for the duration."""
+    # The prefix's Documents ("Personal" in both shell-folder keys) at folder for the duration.
     saved = []
     folder.mkdir(parents=True, exist_ok=True)
     try:
@@ -104,8 +104,8 @@ def documents_moved_to(wine, folder):
 
 
 def test_whole_download_into_a_chinese_documents_folder_is_started_and_not_fetched_again(wine, runner, root, name):
-    """Under C.UTF-8 (ANSI code page 1252) the folder has no ANSI name: the 8-bit path the library
-    gets must still name it."""
+    # Under C.UTF-8 (ANSI code page 1252) the folder has no ANSI name: the 8-bit path the library
+    # gets must still name it.
     documents = wine.documents.parent / "\u6211\u7684\u6587\u6a94 \u4e0b\u8f09"
     download = Download(documents / "Vantrel" / "Fennick", name)
     data = publish(root, name, runner.package(SIZE, 3))
@@ -129,7 +129,7 @@ def test_stalled_transfer_fails_by_the_watchdog_and_keeps_the_partial_file(runne
 
 
 def test_slow_transfer_outlives_the_watchdog_and_a_confirmed_close_ends_it_uncounted(runner, root, name, download_dir):
-    """At 64 KiB/s three quarters take about 24 s: every progress report must re-arm the 20 s watchdog."""
+    # At 64 KiB/s three quarters take about 24 s: every progress report must re-arm the 20 s watchdog.
     publish(root, name, runner.package(SIZE, 5))
     download = Download(download_dir, name)
     download.set_counter("2")
@@ -171,8 +171,8 @@ def whole(target, root):
 
 
 def test_odd_but_legal_replies(wine, served, tmp_path):
-    """Multi-line replies with inner lines of other codes, 125 for 150, 230 right after USER, EPSV
-    refused (then PASV for the session), a PASV address not to be used, 226 before the data ends."""
+    # Multi-line replies with inner lines of other codes, 125 for 150, 230 right after USER, EPSV
+    # refused (then PASV for the session), a PASV address not to be used, 226 before the data ends.
     banner = ["220-Welcome", "230 an inner line, not the end", "220-still the banner", " 220 indented", "220 Ready."]
     target = tmp_path / "odd.bin"
     with fault_ftp(served, banner=banner, multiline=["USER", "PASS", "TYPE", "SIZE", "MDTM", "RETR", "PASV"],
@@ -248,8 +248,8 @@ def test_hostile_arguments_and_sizes_above_4_gib(wine, served, tmp_path):
 
 
 def test_connect_fails_when_nobody_listens_or_answers(wine, tmp_path):
-    """Refused at once, or never answered (a full backlog drops further connection requests): the
-    library gives up on its own, long before the installer's watchdog would."""
+    # Refused at once, or never answered (a full backlog drops further connection requests): the
+    # library gives up on its own, long before the installer's watchdog would.
     with socket.socket() as closed, socket.socket() as full, socket.socket() as queued, socket.socket() as extra:
         closed.bind(("127.0.0.1", 0))
         full.bind(("127.0.0.1", 0))

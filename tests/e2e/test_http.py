@@ -114,7 +114,7 @@ def test_refused_or_failed_downloads_are_counted(runner, nginx, certificates, we
 
 
 class Call:
-    """QXGFWCB into target through fnkdriver; the library keeps target_tmp and target_tmp_sz."""
+    # QXGFWCB into target through fnkdriver; the library keeps target_tmp and target_tmp_sz.
 
     def __init__(self, wine, target):
         self.wine, self.target, self.log = wine, target, target.with_suffix(".log")

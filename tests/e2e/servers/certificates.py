@@ -43,7 +43,7 @@ class CertificateAuthority:
 
     def issue(self, name: str, hosts: Sequence[str] = ("127.0.0.1", "localhost"), start: str | None = None,
               end: str | None = None) -> ServerCertificate:
-        """A server certificate for hosts; start/end as openssl dates (default: from yesterday, 30 days)."""
+        # A server certificate for hosts; start/end as openssl dates (default: from yesterday, 30 days).
         key, request, certificate = (self.folder / f"{name}.{ext}" for ext in ("key", "csr", "pem"))
         # An address is named twice: as an IP entry (what Windows checks) and as a DNS entry (what Wine reads).
         alt = ",".join(f"IP:{h},DNS:{h}" if h.replace(".", "").isdigit() else f"DNS:{h}" for h in hosts)
@@ -83,9 +83,9 @@ def windows_path(path: Path) -> str:
 
 @contextlib.contextmanager
 def trusted_in_wine_prefix(ca_certificate: Path, run_windows_program: Callable[[Sequence[str]], int], trust_tool: Path):
-    """The CA in the prefix's machine root store for the duration. run_windows_program(argv) runs a
-    Windows program in the test prefix and returns its exit code; trust_tool is fnkdriver.exe (a
-    path beside it names the same tool)."""
+    # The CA in the prefix's machine root store for the duration. run_windows_program(argv) runs a
+    # Windows program in the test prefix and returns its exit code; trust_tool is fnkdriver.exe (a
+    # path beside it names the same tool).
     tool = Path(trust_tool).with_name("fnkdriver.exe")
     assert run_windows_program([str(tool), "trust", "add", windows_path(ca_certificate)]) == 0, "could not trust the CA"
     try:

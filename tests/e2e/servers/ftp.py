@@ -98,7 +98,7 @@ class FtpServer:
         return [line.split(" ", 1)[0].upper() for line in self.commands()]
 
     def wait_for_transfers(self, count, timeout=10.0):
-        """The transfers once count of them are logged (a server logs a transfer as it ends)."""
+        # The transfers once count of them are logged (a server logs a transfer as it ends).
         return _poll(lambda: len(self.transfers()) >= count and self.transfers(), timeout, f"{count} transfers not logged")
 
 
@@ -115,8 +115,8 @@ class VsftpdServer(FtpServer):
 
 
 def ensure_login_user(name=LOGIN_USER[0], password=LOGIN_USER[1]):
-    """A system user for vsftpd's user login and the PAM service it is checked with; its home must
-    exist. A lock keeps two suites from creating the user at once."""
+    # A system user for vsftpd's user login and the PAM service it is checked with; its home must
+    # exist. A lock keeps two suites from creating the user at once.
     with open("/run/lock/" + PAM_SERVICE + ".lock", "w") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
         Path("/etc/pam.d", PAM_SERVICE).write_text(
@@ -134,8 +134,8 @@ def ensure_login_user(name=LOGIN_USER[0], password=LOGIN_USER[1]):
 
 @contextlib.contextmanager
 def vsftpd(root=None, *, login=None, ipv6=False, writable=False):
-    """vsftpd serving root (a fresh folder when None) to anonymous users and to login (user, password);
-    with writable, the login user may upload into root/incoming."""
+    # vsftpd serving root (a fresh folder when None) to anonymous users and to login (user, password);
+    # with writable, the login user may upload into root/incoming.
     host, state = ("::1" if ipv6 else "127.0.0.1"), Path(tempfile.mkdtemp(prefix="fennick-vsftpd-"))
     root = Path(root or state / "root")
     _make_readable(root)
@@ -188,7 +188,7 @@ class FaultFtpServer(FtpServer):
         os.replace(self.state / "config.tmp", self.state / "config.json")
 
     def set_faults(self, **changes):
-        """Changes configuration keys (None removes one); the fault counter starts again."""
+        # Changes configuration keys (None removes one); the fault counter starts again.
         for key, value in changes.items():
             self._config.pop(key, None) if value is None else self._config.__setitem__(key, value)
         self._config["generation"] += 1
@@ -206,7 +206,7 @@ class FaultFtpServer(FtpServer):
 
 @contextlib.contextmanager
 def fault_ftp(root, *, ipv6=False, port=0, **config):
-    """The scripted fault server serving root (on port, when given: a server that comes back)."""
+    # The scripted fault server serving root (on port, when given: a server that comes back).
     _make_readable(root)
     state = Path(tempfile.mkdtemp(prefix="fennick-faultftp-"))
     server = FaultFtpServer("::1" if ipv6 else "127.0.0.1", root, state, dict(config, port=port))
@@ -237,7 +237,7 @@ def _serve(state):
             f.write(line + "\n")
 
     class FaultFile:
-        """The served file as the data connection reads it, with the fault played on the way."""
+        # The served file as the data connection reads it, with the fault played on the way.
 
         def __init__(self, inner, handler, fault, rate):
             self.inner, self.handler, self.fault, self.rate, self.sent, self.name = inner, handler, fault, rate, 0, inner.name

@@ -98,16 +98,16 @@ class NginxServer:
 
 
 def nginx_with_test_certificates(web_root: Path, certificates) -> NginxServer:
-    """nginx over HTTP and over HTTPS with each test certificate (valid, expired, wrong_host, untrusted)."""
+    # nginx over HTTP and over HTTPS with each test certificate (valid, expired, wrong_host, untrusted).
     tls = {name: getattr(certificates, name) for name in ("valid", "expired", "wrong_host", "untrusted")}
     return NginxServer(web_root, tls, work_dir=web_root.parent / f"nginx-{web_root.name}")
 
 
 @dataclass
 class Fault:
-    """A one-shot fault for the next GET of a path. cut_after: this many body bytes, then the
-    connection closes. hold_after: this many, then wait for `release` (then the rest, or a close
-    with close_on_release); `reached` is set when the hold begins."""
+    # A one-shot fault for the next GET of a path. cut_after: this many body bytes, then the
+    # connection closes. hold_after: this many, then wait for `release` (then the rest, or a close
+    # with close_on_release); `reached` is set when the hold begins.
     cut_after: Optional[int] = None
     hold_after: Optional[int] = None
     release: threading.Event = field(default_factory=threading.Event)
@@ -140,7 +140,7 @@ class RequestRecord:
 
 
 class ScriptedHttpServer:
-    """with ScriptedHttpServer() as s: s.set_file("/p.exe", data); s.add_fault("/p.exe", Fault(cut_after=1000))"""
+    # with ScriptedHttpServer() as s: s.set_file("/p.exe", data); s.add_fault("/p.exe", Fault(cut_after=1000))
     CHUNK, HOLD_LIMIT_SECONDS = 64 * 1024, 120  # a hold never outlives a broken test by much
 
     def __init__(self, certificate: Optional[ServerCertificate] = None):
@@ -149,7 +149,7 @@ class ScriptedHttpServer:
 
     def set_file(self, path: str, data: bytes, etag: Optional[str] = "auto", last_modified: Optional[str] = "auto",
                  honor_range: bool = True, chunked: bool = False) -> None:
-        """"auto" validators follow the content; None leaves the header out."""
+        # "auto" validators follow the content; None leaves the header out.
         etag = '"' + hashlib.sha256(data).hexdigest()[:16] + '"' if etag == "auto" else etag
         last_modified = email.utils.formatdate(time.time(), usegmt=True) if last_modified == "auto" else last_modified
         with self._lock:
