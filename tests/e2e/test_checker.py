@@ -69,13 +69,14 @@ def test_checks_as_the_window_shows_them(install, driver, web, tmp_path, downloa
         if case in urls:
             install.write_ini(urls[case])
         window = run_checker(install, driver)
+        commands = ftp.commands()
     for check, (status, detail) in expected.items():
         shown = lines(window)[check]
         assert shown[0] == status and (detail is None or shown[1] in (detail if isinstance(detail, tuple) else (detail,))), window
     assert window["headline"] == TEXT[headline]
     assert window["caption"] == ("Caption from the library" if case == "texts from the library" else TEXT[100])
     if case == "ftp":
-        assert ftp.commands()[:2] == ["USER anonymous", "PASS "] and f"SIZE /pub/{package}" in ftp.commands()
+        assert commands[:2] == ["USER anonymous", "PASS "] and f"SIZE /pub/{package}" in commands
 
 
 def test_failures_one_to_four_start_the_checker_and_the_fifth_shows_the_error_message(wine, install, driver, tmp_path, name,

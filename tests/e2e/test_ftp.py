@@ -114,7 +114,7 @@ def test_whole_download_into_a_chinese_documents_folder_is_started_and_not_fetch
             runner.forget_markers()
             runner.run(server.url(f"/pub/{name}"), language="C.UTF-8")
             runner.assert_success(download, data)
-        assert server.verbs().count("RETR") == 1 and server.verbs().count("SIZE") == 2
+        assert server.verbs().count("RETR") == 1, "a complete download is not fetched again"
     shutil.rmtree(documents, ignore_errors=True)
 
 
