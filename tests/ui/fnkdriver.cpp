@@ -134,17 +134,19 @@ HWND BoxOfDialog(DWORD pid) {
     return dialog ? MessageBoxOf(dialog, 0) : nullptr;
 }
 
-// Screen pixels of a rectangle (through a memory DC, so an icon can be drawn over them).
-std::vector<DWORD> Pixels(HDC dc, HBITMAP bitmap, int w, int h) {
+// 32-bit pixels of a bitmap, top row first (the bitmap must not be selected into a DC).
+std::vector<DWORD> Pixels(HBITMAP bitmap, int w, int h) {
     BITMAPINFO info{};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     std::vector<DWORD> pixels(static_cast<size_t>(w) * h);
-    GetDIBits(dc, bitmap, 0, h, pixels.data(), &info, DIB_RGB_COLORS);
+    HDC screen = GetDC(nullptr);
+    GetDIBits(screen, bitmap, 0, h, pixels.data(), &info, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
     return pixels;
 }
 
-// Which system icon the control shows: drawing the right one over the painted control changes
-// (almost) nothing. Repeated until the box has painted or 3 s have passed.
+// Which system icon the control shows: the candidate whose opaque pixels match the screen. A box
+// that has just appeared may not be painted yet: repeated until one matches or 3 s have passed.
 std::string IconOf(HWND control) {
     const struct { LPCWSTR id; const char* name; } icons[] = {
         {IDI_HAND, "hand"}, {IDI_QUESTION, "question"}, {IDI_EXCLAMATION, "exclamation"}, {IDI_ASTERISK, "asterisk"}};
@@ -157,26 +159,33 @@ std::string IconOf(HWND control) {
         HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
         HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
         HGDIOBJ old = SelectObject(memory, bitmap);
-        std::string found;
-        for (const auto& icon : icons) {
-            BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-            SelectObject(memory, old);
-            const std::vector<DWORD> before = Pixels(memory, bitmap, w, h);
-            SelectObject(memory, bitmap);
-            DrawIconEx(memory, 0, 0, LoadIconW(nullptr, icon.id), w, h, 0, nullptr, DI_NORMAL);
-            SelectObject(memory, old);
-            const std::vector<DWORD> after = Pixels(memory, bitmap, w, h);
-            SelectObject(memory, bitmap);
-            long long diff = 0;
-            for (size_t i = 0; i < before.size(); ++i)
-                for (int s = 0; s < 24; s += 8) diff += std::abs(int((before[i] >> s) & 0xFF) - int((after[i] >> s) & 0xFF));
-            if (w > 0 && h > 0 && diff / (w * h) < 8) found = icon.name;
-        }
+        BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
         SelectObject(memory, old);
+        const std::vector<DWORD> shown = Pixels(bitmap, w, h);
         DeleteObject(bitmap);
         DeleteDC(memory);
         ReleaseDC(nullptr, screen);
-        if (!found.empty() || GetTickCount64() >= deadline) return found.empty() ? "unknown" : found;
+        for (const auto& icon : icons) {
+            ICONINFO info{};
+            BITMAP bm{};
+            if (!GetIconInfo(LoadIconW(nullptr, icon.id), &info) || !GetObjectW(info.hbmColor, sizeof(bm), &bm)) continue;
+            const std::vector<DWORD> colour = Pixels(info.hbmColor, bm.bmWidth, bm.bmHeight), mask = Pixels(info.hbmMask, bm.bmWidth, bm.bmHeight);
+            DeleteObject(info.hbmColor);
+            DeleteObject(info.hbmMask);
+            bool alpha = false;
+            for (DWORD p : colour) alpha = alpha || (p >> 24) != 0;
+            long long total = 0, counted = 0;
+            for (int y = 0; y < bm.bmHeight && y < h; ++y) {
+                for (int x = 0; x < bm.bmWidth && x < w; ++x) {
+                    const DWORD a = colour[y * bm.bmWidth + x], b = shown[y * w + x];
+                    if (alpha ? (a >> 24) != 0xFF : (mask[y * bm.bmWidth + x] & 0xFFFFFF) != 0) continue;
+                    for (int shift = 0; shift < 24; shift += 8) total += std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF));
+                    ++counted;
+                }
+            }
+            if (counted > 0 && total / counted < 16) return icon.name;
+        }
+        if (GetTickCount64() >= deadline) return "unknown";
         Sleep(25);
     }
 }
