@@ -1,28 +1,29 @@
-"""Fixtures of the end-to-end suites (helpers in fennick.py):
-
-wine          WineEnvironment: build folders, prefix, Documents and download folder, run(), screenshot().
-driver        Driver: fnkdriver.exe on the test desktop (start, dialog, messagebox, close, key, answer, ...).
-install       a fresh Installation (kit copy in the prefix, no Fennick.ini yet); its processes are
-              ended and its folder removed after the test.
-make_install  factory for further installations in the same test: make_install("name").
-download_dir  the Documents\\Vantrel\\Fennick folder, emptied before and after the test.
-marker_dir    a folder for marker_app.exe stand-ins; start(env=wine.marker_env(marker_dir)).
-"""
+# Fixtures of the end-to-end suites (helpers in fennick.py):
+#
+# wine          WineEnvironment: build folders, prefix, Documents and download folder, run(), screenshot().
+# driver        Driver: fnkdriver.exe on the test desktop (start, dialog, messagebox, close, key, answer, ...).
+# install       a fresh Installation (kit copy in the prefix, no Fennick.ini yet); its processes are
+#               ended and its folder removed after the test.
+# make_install  factory for further installations in the same test: make_install("name").
+# download_dir  the Documents\Vantrel\Fennick folder, emptied before and after the test.
+# marker_dir    a folder for marker_app.exe stand-ins; start(env=wine.marker_env(marker_dir)).
+# runner        Runner: install with stand-ins for the package and the checker, writing to marker_dir.
+# name          a package name of the test's own (the single-instance guard and the download folder are shared).
+# certificates  the test certificates, their CA trusted inside the prefix for the module.
 from __future__ import annotations
 
 import re
 import shutil
 import uuid
-from pathlib import Path
-from typing import Callable, List
 
 import pytest
 
-from fennick import Driver, Installation, WineEnvironment
+from fennick import Driver, Installation, Runner, WineEnvironment
+from servers.certificates import make_test_certificates, trusted_in_wine_prefix
 
 
 @pytest.fixture(scope="session")
-def wine() -> WineEnvironment:
+def wine():
     environment = WineEnvironment()
     environment.prepare_desktop()
     yield environment
@@ -30,23 +31,18 @@ def wine() -> WineEnvironment:
 
 
 @pytest.fixture(scope="session")
-def driver(wine: WineEnvironment) -> Driver:
+def driver(wine):
     return Driver(wine)
 
 
-def _folder_for(wine: WineEnvironment, request: pytest.FixtureRequest, name: str) -> Path:
-    test = re.sub(r"[^A-Za-z0-9_]+", "_", request.node.name)[:60]
-    return wine.drive_c / "fennick-tests" / f"{test}-{name}-{uuid.uuid4().hex[:8]}"
-
-
 @pytest.fixture
-def make_install(wine: WineEnvironment, driver: Driver, request: pytest.FixtureRequest) -> Callable[[str], Installation]:
-    made: List[Installation] = []
+def make_install(wine, driver, request):
+    made = []
 
     def make(name: str = "install") -> Installation:
-        installation = Installation(wine, driver, _folder_for(wine, request, name))
-        made.append(installation)
-        return installation
+        test = re.sub(r"[^A-Za-z0-9_]+", "_", request.node.name)[:60]
+        made.append(Installation(wine, driver, wine.drive_c / "fennick-tests" / f"{test}-{name}-{uuid.uuid4().hex[:8]}"))
+        return made[-1]
 
     yield make
     for installation in made:
@@ -54,27 +50,37 @@ def make_install(wine: WineEnvironment, driver: Driver, request: pytest.FixtureR
 
 
 @pytest.fixture
-def install(make_install: Callable[[str], Installation]) -> Installation:
+def install(make_install):
     return make_install("install")
 
 
-def _empty(folder: Path) -> None:
-    if folder.exists():
-        shutil.rmtree(folder)
+@pytest.fixture
+def download_dir(wine):
+    shutil.rmtree(wine.download_dir, ignore_errors=True)
+    yield wine.download_dir
+    shutil.rmtree(wine.download_dir, ignore_errors=True)
 
 
 @pytest.fixture
-def download_dir(wine: WineEnvironment) -> Path:
-    folder = wine.download_dir
-    _empty(folder)
-    yield folder
-    _empty(folder)
-
-
-@pytest.fixture
-def marker_dir(wine: WineEnvironment) -> Path:
+def marker_dir(wine):
     folder = wine.drive_c / "fennick-tests" / f"markers-{uuid.uuid4().hex[:8]}"
     folder.mkdir(parents=True)
     yield folder
     shutil.rmtree(folder, ignore_errors=True)
 
+
+@pytest.fixture
+def runner(wine, install, marker_dir):
+    return Runner(wine, install, marker_dir)
+
+
+@pytest.fixture
+def name():
+    return f"fnk-{uuid.uuid4().hex[:8]}.exe"
+
+
+@pytest.fixture(scope="module")
+def certificates(wine, tmp_path_factory):
+    certs = make_test_certificates(tmp_path_factory.mktemp("certificates"))
+    with trusted_in_wine_prefix(certs.authority.certificate, lambda argv: wine.run(argv)[0], wine.tests_bin / "fnkdriver.exe"):
+        yield certs
