@@ -188,7 +188,7 @@ class Bench:
         """Cuts a Fennick FTP download at random byte offsets; the next run's restart offset tells
         how many of the bytes received before the cut are fetched again."""
         name = "BenchResume.exe"
-        package.make_package(os.path.join(self.build, "tests-bin", "FennickSampleSetup.exe"),
+        package.make_package(os.path.join(self.build, "demo-bin", "FennickSampleSetup.exe"),
                              os.path.join(self.serve, name), size)
         rows = []
         generator = random.Random(20261206)
@@ -242,7 +242,7 @@ class Bench:
         missing = package.missing_kit_files(self.kit)
         if missing:
             raise SystemExit("bench: the kit in %s lacks %s" % (self.kit, ", ".join(missing)))
-        sample = os.path.join(self.build, "tests-bin", "FennickSampleSetup.exe")
+        sample = os.path.join(self.build, "demo-bin", "FennickSampleSetup.exe")
         self.log("making %d MiB and a sparse %d MiB file" % (self.args.size_mib, self.args.big_mib))
         package.make_package(sample, os.path.join(self.serve, FILE), self.size)
         big_name = "BenchBig.exe"

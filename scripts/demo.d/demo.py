@@ -52,7 +52,7 @@ class Demo:
         self.build_root = os.environ.get("FENNICK_BUILD_ROOT") or os.path.join(self.root, "build")
         self.build = os.path.join(self.build_root, "x86_64")
         self.kit = os.path.join(self.build, "kit")
-        self.sample = os.path.join(self.build, "tests-bin", PACKAGE_NAME)
+        self.sample = os.path.join(self.build, "demo-bin", PACKAGE_NAME)
         self.work = os.path.join(self.build_root, "demo")
         self.prefix = os.environ.get("WINEPREFIX") or os.path.join(self.work, "wineprefix")
         self.scheme = "https" if args.https else "http" if args.http else "ftp"

@@ -231,9 +231,9 @@ class Installation:
     def exe(self) -> Path:
         return self.folder / "Fennick.exe"
 
-    def write_ini(self, url: str) -> None:
-        # Fennick.ini with the URL; UTF-16 with a byte-order mark when it is not plain ASCII.
-        text = f"[Main]\r\nDownloadString={url}\r\n"
+    def write_ini(self, url: str, pin: Optional[str] = None) -> None:
+        # Fennick.ini with the URL (and the package's Sha256); UTF-16 with a byte-order mark when not plain ASCII.
+        text = f"[Main]\r\nDownloadString={url}\r\n" + (f"Sha256={pin}\r\n" if pin is not None else "")
         (self.folder / "Fennick.ini").write_bytes(text.encode("ascii") if text.isascii() else b"\xff\xfe" + text.encode("utf-16-le"))
 
     def remove(self, name: str) -> None:
@@ -318,13 +318,13 @@ class Runner:
     def package(self, size: int, seed: int) -> bytes:
         return package_bytes(self.wine.tests_bin / "marker_app.exe", size, seed)
 
-    def start(self, url: str, language: str = DEFAULT_LANGUAGE) -> FennickProcess:
-        self.install.write_ini(url)
+    def start(self, url: str, language: str = DEFAULT_LANGUAGE, pin: Optional[str] = None) -> FennickProcess:
+        self.install.write_ini(url, pin)
         return self.install.start(language=language, env=self.wine.marker_env(self.marker_dir))
 
-    def run(self, url: str, language: str = DEFAULT_LANGUAGE) -> None:
+    def run(self, url: str, language: str = DEFAULT_LANGUAGE, pin: Optional[str] = None) -> None:
         # A run that ends by itself (success, or a failure handed to the checker).
-        assert self.start(url, language).wait_exit(RUN_DEADLINE_MS)["exited"]
+        assert self.start(url, language, pin).wait_exit(RUN_DEADLINE_MS)["exited"]
 
     def marker(self, name: str) -> Path:
         return self.marker_dir / (name + ".started")
