@@ -28,6 +28,7 @@ CQXFtp::CQXFtp(const wchar_t* libraryName, LoadFailureNotifier notify)
     pfnQFTPFE = FindEntry<FARPROC>(h, "QFTPFE");
     pfnQFTPFFF = FindEntry<FARPROC>(h, "QFTPFFF");
     pfnQFTPGFS = FindEntry<PFNQFTPGFS>(h, "QFTPGFS");
+    pfnQFTPFGFWCBW = FindEntry<PFNQFTPFGFWCBW>(h, "QFTPFGFWCBW");
 
     const bool complete = pfnQFTPIFO && pfnQFTPUFO && pfnQFTPFLON && pfnQFTPFLOFF && pfnQFTPFGFWCB &&
                           pfnQFTPFPFWCB && pfnQFTPFGLE && pfnQFTPFCLE && pfnQFTPRF && pfnQFTPDF && pfnQFTPGFI &&
@@ -59,4 +60,10 @@ int CQXFtp::DownloadFile(int hSession, const char* remotePath, const char* local
 
 int CQXFtp::GetRemoteFileSize(int hSession, const char* remotePath, long long* pSize) {
     return pfnQFTPGFS ? pfnQFTPGFS(hSession, remotePath, pSize) : 0;
+}
+
+int CQXFtp::DownloadFileWide(int hSession, const char* remotePath, const wchar_t* localPath, int mode,
+                             QXPROGRESSCALLBACK callback, void* pContext) {
+    if (!pfnQFTPFGFWCBW) return 0;
+    return pfnQFTPFGFWCBW(hSession, remotePath, localPath, mode, callback, pContext);
 }

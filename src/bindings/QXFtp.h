@@ -19,6 +19,9 @@ public:
     typedef int(WINAPI* PFNQFTPFGFWCB)(int hSession, const char* remotePath, const char* localPath, int mode,
                                        QXPROGRESSCALLBACK callback, void* pContext);
     typedef int(WINAPI* PFNQFTPGFS)(int hSession, const char* remotePath, long long* pSize);
+    // Optional: the download with a UTF-16 local path. A library without it is still complete.
+    typedef int(WINAPI* PFNQFTPFGFWCBW)(int hSession, const char* remotePath, const wchar_t* localPath, int mode,
+                                        QXPROGRESSCALLBACK callback, void* pContext);
 
     CQXFtp();
     // Loads `libraryName` instead and reports a load failure through `notify`; for tests.
@@ -35,6 +38,10 @@ public:
     int DownloadFile(int hSession, const char* remotePath, const char* localPath, int mode,
                      QXPROGRESSCALLBACK callback, void* pContext);
     int GetRemoteFileSize(int hSession, const char* remotePath, long long* pSize);
+    bool HasWideDownload() const { return pfnQFTPFGFWCBW != nullptr; }
+    // The download through the optional entry; 0 when the library lacks it.
+    int DownloadFileWide(int hSession, const char* remotePath, const wchar_t* localPath, int mode,
+                         QXPROGRESSCALLBACK callback, void* pContext);
 
 private:
     LibraryModule hLibrary;
@@ -54,4 +61,5 @@ private:
     FARPROC pfnQFTPFE = nullptr;
     FARPROC pfnQFTPFFF = nullptr;
     PFNQFTPGFS pfnQFTPGFS = nullptr;
+    PFNQFTPFGFWCBW pfnQFTPFGFWCBW = nullptr;
 };

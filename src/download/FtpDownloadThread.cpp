@@ -34,9 +34,11 @@ private:
     int m_hSession;
 };
 
-// The 8-bit strings the library takes, each exact in the ANSI code page.
+// The 8-bit strings the library takes, each exact in the ANSI code page. The partial file's path
+// goes in UTF-16 where the library takes it so, else in 8 bits.
 struct FtpArguments {
     std::string remotePath, partialPath, host, user, password;
+    std::wstring widePartialPath;
 };
 
 std::optional<unsigned long long> FileSize(const std::wstring& path) {
@@ -96,8 +98,12 @@ bool TransferInSession(CQXFtp& ftp, int hSession, CFennickDlg& dialog, const Dow
     case FtpResumeAction::Continue:
         break;
     }
-    const int result = ftp.DownloadFile(hSession, args.remotePath.c_str(), args.partialPath.c_str(),
-                                        kContinueExistingFile, TransferProgressCallback, &dialog);
+    const int result =
+        args.widePartialPath.empty()
+            ? ftp.DownloadFile(hSession, args.remotePath.c_str(), args.partialPath.c_str(), kContinueExistingFile,
+                               TransferProgressCallback, &dialog)
+            : ftp.DownloadFileWide(hSession, args.remotePath.c_str(), args.widePartialPath.c_str(),
+                                   kContinueExistingFile, TransferProgressCallback, &dialog);
     return FinishTransfer(result, files, remoteSize) && VerifyFetchedPackage(files, dialog);
 }
 
@@ -126,8 +132,12 @@ bool DownloadPackage(CQXFtp& ftp, CFennickDlg& dialog) {
     if (config.m_pin.state == PinState::Malformed) return false;
 
     const std::wstring user = config.m_strUserName.empty() ? std::wstring(L"anonymous") : config.m_strUserName;
-    if (!MakeAnsiLibraryPath(folder, name + L"_tmp", args.partialPath) ||
-        !paths.WideToAnsiExact(config.m_strHostName, args.host) || !paths.WideToAnsiExact(user, args.user) ||
+    if (ftp.HasWideDownload()) {
+        args.widePartialPath = files.strPartialPath;
+    } else if (!MakeAnsiLibraryPath(folder, name + L"_tmp", args.partialPath)) {
+        return false;
+    }
+    if (!paths.WideToAnsiExact(config.m_strHostName, args.host) || !paths.WideToAnsiExact(user, args.user) ||
         !paths.WideToAnsiExact(config.m_strPassword, args.password)) {
         return false;
     }

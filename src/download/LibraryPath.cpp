@@ -6,9 +6,7 @@
 
 #include "config/PathHelper.h"
 
-namespace {
-// Short form of an existing path; empty when the system cannot give one.
-std::wstring ShortPath(const std::wstring& path) {
+std::wstring SystemShortPath(const std::wstring& path) {
     const DWORD needed = GetShortPathNameW(path.c_str(), nullptr, 0);
     if (needed == 0) return std::wstring();
     std::vector<wchar_t> buffer(needed);
@@ -16,12 +14,12 @@ std::wstring ShortPath(const std::wstring& path) {
     if (length == 0 || length >= needed) return std::wstring();
     return std::wstring(buffer.data(), length);
 }
-}  // namespace
 
-bool MakeAnsiLibraryPath(const std::wstring& folder, const std::wstring& fileName, std::string& out) {
+bool MakeAnsiLibraryPath(const std::wstring& folder, const std::wstring& fileName, std::string& out,
+                         std::wstring (*shortPath)(const std::wstring&)) {
     CPathHelper paths;
     if (paths.WideToAnsiExact(folder + fileName, out)) return true;
-    std::wstring shortFolder = ShortPath(folder);
+    std::wstring shortFolder = shortPath(folder);
     if (shortFolder.empty()) return false;
     if (shortFolder.back() != L'\\') shortFolder += L'\\';
     return paths.WideToAnsiExact(shortFolder + fileName, out) == 1;

@@ -1,5 +1,5 @@
 #pragma once
-// QXFtp.dll: an FTP client library with fifteen entries. Every entry uses the Win32 calling
+// QXFtp.dll: an FTP client library with sixteen entries. Every entry uses the Win32 calling
 // convention and is exported under its plain name on both architectures. Strings are
 // zero-terminated 8-bit strings (local paths in the ANSI code page); integers are 32 bits wide;
 // sizes are 64 bits. README.md beside this header describes each entry in full.
@@ -55,6 +55,9 @@ int WINAPI QFTPFLOFF(int hSession);
 int WINAPI QFTPGFS(int hSession, const char* remotePath, long long* pSize);
 int WINAPI QFTPFGFWCB(int hSession, const char* remotePath, const char* localPath, int mode,
                       QXPROGRESSCALLBACK callback, void* pContext);
+// As QFTPFGFWCB with the local path in UTF-16, for folders that the ANSI code page cannot name.
+int WINAPI QFTPFGFWCBW(int hSession, const char* remotePath, const wchar_t* localPath, int mode,
+                       QXPROGRESSCALLBACK callback, void* pContext);
 int WINAPI QFTPFPFWCB(int hSession, const char* localPath, const char* remotePath, int mode,
                       QXPROGRESSCALLBACK callback, void* pContext);
 int WINAPI QFTPFGLE(int hSession, char* text, int capacity);

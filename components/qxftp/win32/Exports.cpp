@@ -9,11 +9,13 @@
 #include "QXFtp.h"
 #include "protocol/HandleTable.h"
 #include "win32/FtpSession.h"
+#include "win32/LocalPath.h"
 
 namespace {
 
 using qxftp::Failure;
 using qxftp::FtpSession;
+using qxftp::WidenAnsiPath;
 
 constexpr size_t kMaxSessions = 64;
 constexpr size_t kMaxListedName = 4096;
@@ -85,11 +87,21 @@ int MissingPlace(Failure& failure, const char* what) {
     return 0;
 }
 
-bool MissingText(const char* text, Failure& failure, const char* what) {
-    if (text != nullptr && text[0] != '\0') return false;
+template <typename Char>
+bool MissingText(const Char* text, Failure& failure, const char* what) {
+    if (text != nullptr && text[0] != 0) return false;
     failure.code = QXFTP_E_INVALID_ARGUMENT;
     failure.text = std::string("no ") + what;
     return true;
+}
+
+// A local path from an 8-bit entry; false (failure filled) when missing or not ANSI text.
+bool LocalPathArgument(const char* path, std::wstring& out, Failure& failure) {
+    if (MissingText(path, failure, "local path")) return false;
+    if (WidenAnsiPath(path, out)) return true;
+    failure.code = QXFTP_E_INVALID_ARGUMENT;
+    failure.text = "the local path is not text in the ANSI code page";
+    return false;
 }
 
 }  // namespace
@@ -156,6 +168,15 @@ int WINAPI QFTPGFS(int hSession, const char* remotePath, long long* pSize) {
 int WINAPI QFTPFGFWCB(int hSession, const char* remotePath, const char* localPath, int mode,
                       QXPROGRESSCALLBACK callback, void* pContext) {
     return WithSession(hSession, 0, [&](FtpSession& session, Failure& failure) {
+        std::wstring local;
+        if (MissingText(remotePath, failure, "remote path") || !LocalPathArgument(localPath, local, failure)) return 0;
+        return session.Download(remotePath, local, mode, callback, pContext, failure) ? 1 : 0;
+    }, IsNotOne);
+}
+
+int WINAPI QFTPFGFWCBW(int hSession, const char* remotePath, const wchar_t* localPath, int mode,
+                       QXPROGRESSCALLBACK callback, void* pContext) {
+    return WithSession(hSession, 0, [&](FtpSession& session, Failure& failure) {
         if (MissingText(remotePath, failure, "remote path") || MissingText(localPath, failure, "local path")) return 0;
         return session.Download(remotePath, localPath, mode, callback, pContext, failure) ? 1 : 0;
     }, IsNotOne);
@@ -164,8 +185,9 @@ int WINAPI QFTPFGFWCB(int hSession, const char* remotePath, const char* localPat
 int WINAPI QFTPFPFWCB(int hSession, const char* localPath, const char* remotePath, int mode,
                       QXPROGRESSCALLBACK callback, void* pContext) {
     return WithSession(hSession, 0, [&](FtpSession& session, Failure& failure) {
-        if (MissingText(localPath, failure, "local path") || MissingText(remotePath, failure, "remote path")) return 0;
-        return session.Upload(localPath, remotePath, mode, callback, pContext, failure) ? 1 : 0;
+        std::wstring local;
+        if (!LocalPathArgument(localPath, local, failure) || MissingText(remotePath, failure, "remote path")) return 0;
+        return session.Upload(local, remotePath, mode, callback, pContext, failure) ? 1 : 0;
     }, IsNotOne);
 }
 

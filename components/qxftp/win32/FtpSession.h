@@ -54,9 +54,9 @@ public:
     bool LogOn(const LogonRequest& request, Failure& failure);
     void LogOff();
     bool RemoteSize(const std::string& remotePath, std::uint64_t& size, Failure& failure);
-    bool Download(const std::string& remotePath, const std::string& localPath, int mode,
+    bool Download(const std::string& remotePath, const std::wstring& localPath, int mode,
                   QXPROGRESSCALLBACK callback, void* context, Failure& failure);
-    bool Upload(const std::string& localPath, const std::string& remotePath, int mode,
+    bool Upload(const std::wstring& localPath, const std::string& remotePath, int mode,
                 QXPROGRESSCALLBACK callback, void* context, Failure& failure);
     bool Rename(const std::string& fromPath, const std::string& toPath, Failure& failure);
     bool Delete(const std::string& remotePath, Failure& failure);

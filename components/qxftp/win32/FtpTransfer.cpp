@@ -121,7 +121,7 @@ bool FtpSession::ReadFinalReply(bool shortWait, FtpReply& reply, Failure& failur
     return ok;
 }
 
-bool FtpSession::Download(const std::string& remotePath, const std::string& localPath, int mode,
+bool FtpSession::Download(const std::string& remotePath, const std::wstring& localPath, int mode,
                           QXPROGRESSCALLBACK callback, void* context, Failure& failure) {
     if (mode != QXFTP_MODE_REPLACE && mode != QXFTP_MODE_CONTINUE) {
         return Fail(failure, QXFTP_E_INVALID_ARGUMENT, "unknown transfer mode " + std::to_string(mode));
@@ -198,7 +198,7 @@ bool FtpSession::Download(const std::string& remotePath, const std::string& loca
     return Fail(failure, QXFTP_E_INCOMPLETE, "the server reports the transfer failed", &reply);
 }
 
-bool FtpSession::Upload(const std::string& localPath, const std::string& remotePath, int mode,
+bool FtpSession::Upload(const std::wstring& localPath, const std::string& remotePath, int mode,
                         QXPROGRESSCALLBACK callback, void* context, Failure& failure) {
     if (mode != QXFTP_MODE_REPLACE && mode != QXFTP_MODE_CONTINUE) {
         return Fail(failure, QXFTP_E_INVALID_ARGUMENT, "unknown transfer mode " + std::to_string(mode));

@@ -1,20 +1,23 @@
 #include "win32/LocalFile.h"
 
+#include "win32/LocalPath.h"
+
 namespace qxftp {
 
 namespace {
 
-std::string WithError(const std::string& what, const std::string& path) {
-    return what + " " + path + " (error " + std::to_string(GetLastError()) + ")";
+std::string WithError(const std::string& what, const std::wstring& path) {
+    const DWORD error = GetLastError();
+    return what + " " + Utf8(path) + " (error " + std::to_string(error) + ")";
 }
 
 constexpr DWORD kMaxPiece = 1u << 30;
 
 }  // namespace
 
-bool LocalFile::OpenForWriting(const std::string& path, bool& existed, Failure& failure) {
+bool LocalFile::OpenForWriting(const std::wstring& path, bool& existed, Failure& failure) {
     Close();
-    m_handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+    m_handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (m_handle == INVALID_HANDLE_VALUE) return Fail(failure, QXFTP_E_LOCAL_FILE, WithError("cannot open", path));
     existed = GetLastError() == ERROR_ALREADY_EXISTS;
@@ -22,9 +25,9 @@ bool LocalFile::OpenForWriting(const std::string& path, bool& existed, Failure& 
     return true;
 }
 
-bool LocalFile::OpenForReading(const std::string& path, Failure& failure) {
+bool LocalFile::OpenForReading(const std::wstring& path, Failure& failure) {
     Close();
-    m_handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    m_handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (m_handle == INVALID_HANDLE_VALUE) return Fail(failure, QXFTP_E_LOCAL_FILE, WithError("cannot open", path));
     m_path = path;

@@ -9,7 +9,7 @@
 
 namespace qxftp {
 
-// A local file (8-bit ANSI path) held open for one transfer. Others may read it meanwhile but
+// A local file held open for one transfer. Others may read it meanwhile but
 // not write it, so its size cannot change under the transfer.
 class LocalFile {
 public:
@@ -19,9 +19,9 @@ public:
     LocalFile& operator=(const LocalFile&) = delete;
 
     // For a download: opens the file, creating it when missing; `existed` tells which.
-    bool OpenForWriting(const std::string& path, bool& existed, Failure& failure);
+    bool OpenForWriting(const std::wstring& path, bool& existed, Failure& failure);
     // For an upload.
-    bool OpenForReading(const std::string& path, Failure& failure);
+    bool OpenForReading(const std::wstring& path, Failure& failure);
     void Close();
 
     bool Size(std::uint64_t& size, Failure& failure) const;
@@ -34,7 +34,7 @@ public:
 
 private:
     HANDLE m_handle = INVALID_HANDLE_VALUE;
-    std::string m_path;
+    std::wstring m_path;
 };
 
 }  // namespace qxftp

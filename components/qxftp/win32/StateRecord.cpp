@@ -2,33 +2,40 @@
 
 #include <windows.h>
 
+#include "win32/LocalPath.h"
+
 namespace qxftp {
 
 namespace {
 
-const char kSection[] = "Main";
-const char kKey[] = "RemoteModified";
+const wchar_t kSection[] = L"Main";
+const wchar_t kKey[] = L"RemoteModified";
 constexpr DWORD kCapacity = 64;
 
 }  // namespace
 
 std::string StateRecord::Read() const {
-    char value[kCapacity] = {};
-    const DWORD length = GetPrivateProfileStringA(kSection, kKey, "", value, kCapacity, m_path.c_str());
+    wchar_t value[kCapacity] = {};
+    const DWORD length = GetPrivateProfileStringW(kSection, kKey, L"", value, kCapacity, m_path.c_str());
     if (length >= kCapacity - 2) return "?";
-    return std::string(value, length);
+    // A stamp is digits (MDTM); anything else equals no stamp a server sends.
+    std::string stamp;
+    for (DWORD i = 0; i < length; ++i) stamp += value[i] < 0x80 ? static_cast<char>(value[i]) : '?';
+    return stamp;
 }
 
 bool StateRecord::Write(const std::string& stamp, Failure& failure) const {
     if (stamp.empty()) {
-        if (GetFileAttributesA(m_path.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+        if (GetFileAttributesW(m_path.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
         if (Read().empty()) return true;
-        if (WritePrivateProfileStringA(kSection, kKey, nullptr, m_path.c_str())) return true;
-    } else if (WritePrivateProfileStringA(kSection, kKey, stamp.c_str(), m_path.c_str())) {
+        if (WritePrivateProfileStringW(kSection, kKey, nullptr, m_path.c_str())) return true;
+    } else if (WritePrivateProfileStringW(kSection, kKey, std::wstring(stamp.begin(), stamp.end()).c_str(),
+                                          m_path.c_str())) {
         return true;
     }
+    const DWORD error = GetLastError();
     return Fail(failure, QXFTP_E_LOCAL_FILE,
-                "cannot record the modification time in " + m_path + " (error " + std::to_string(GetLastError()) + ")");
+                "cannot record the modification time in " + Utf8(m_path) + " (error " + std::to_string(error) + ")");
 }
 
 }  // namespace qxftp

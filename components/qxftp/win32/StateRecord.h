@@ -10,7 +10,7 @@ namespace qxftp {
 // the caller and are never touched.
 class StateRecord {
 public:
-    explicit StateRecord(const std::string& localPath) : m_path(localPath + "_sz") {}
+    explicit StateRecord(const std::wstring& localPath) : m_path(localPath + L"_sz") {}
 
     // The recorded stamp; empty when none is recorded. A value too long to be a stamp comes back
     // as "?", which equals no stamp a server sends.
@@ -20,7 +20,7 @@ public:
     bool Write(const std::string& stamp, Failure& failure) const;
 
 private:
-    std::string m_path;
+    std::wstring m_path;
 };
 
 }  // namespace qxftp
