@@ -84,7 +84,8 @@ CheckProblem DiagnoseServerCertificate(const WinHttpEntries& winHttp, HINTERNET 
         detail += L"; no chain";
         return CheckProblem::SecureConnectionFailed;
     }
-    const std::unique_ptr<const CERT_CHAIN_CONTEXT, ChainFreer> chain(rawChain, ChainFreer{crypt.CertFreeCertificateChain});
+    const std::unique_ptr<const CERT_CHAIN_CONTEXT, ChainFreer> chain(rawChain,
+                                                                      ChainFreer{crypt.CertFreeCertificateChain});
 
     std::wstring serverName = host;
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};

@@ -80,7 +80,8 @@ long long ParseSize(const std::wstring& text) {
 std::wstring QueryText(const WinHttpEntries& winHttp, HINTERNET request, DWORD id) {
     wchar_t buffer[256];
     DWORD bytes = sizeof(buffer);
-    if (!winHttp.WinHttpQueryHeaders(request, id, WINHTTP_HEADER_NAME_BY_INDEX, buffer, &bytes, WINHTTP_NO_HEADER_INDEX))
+    if (!winHttp.WinHttpQueryHeaders(request, id, WINHTTP_HEADER_NAME_BY_INDEX, buffer, &bytes,
+                                     WINHTTP_NO_HEADER_INDEX))
         return std::wstring();
     return std::wstring(buffer, bytes / sizeof(wchar_t));
 }
@@ -96,8 +97,8 @@ long long SizeOfResponse(const WinHttpEntries& winHttp, HINTERNET request, DWORD
 
 // The request target exactly as configured (percent escapes are the server's to decode),
 // query included, fragment dropped.
-bool SplitForWinHttp(const WinHttpEntries& winHttp, const std::wstring& url, std::wstring& host, INTERNET_PORT& port, std::wstring& object,
-                     bool& secure) {
+bool SplitForWinHttp(const WinHttpEntries& winHttp, const std::wstring& url, std::wstring& host, INTERNET_PORT& port,
+                     std::wstring& object, bool& secure) {
     URL_COMPONENTS parts{};
     parts.dwStructSize = sizeof(parts);
     parts.dwSchemeLength = static_cast<DWORD>(-1);
@@ -149,7 +150,7 @@ Response Ask(const WinHttpEntries& winHttp, HINTERNET connection, const wchar_t*
     }
     DWORD bytes = sizeof(response.status);
     if (!winHttp.WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                             WINHTTP_HEADER_NAME_BY_INDEX, &response.status, &bytes, WINHTTP_NO_HEADER_INDEX)) {
+                                     WINHTTP_HEADER_NAME_BY_INDEX, &response.status, &bytes, WINHTTP_NO_HEADER_INDEX)) {
         response.error = ERROR_WINHTTP_INVALID_SERVER_RESPONSE;
         return response;
     }
