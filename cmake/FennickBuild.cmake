@@ -11,11 +11,21 @@ function(fennick_target_defaults target)
   fennick_harden(${target})
 endfunction()
 
-# fennick_harden(<target>): stack canaries and checked string/memory calls (both from GCC's
-# libssp, linked statically because the link also sees -fstack-protector-strong), and an image
-# that Windows maps at a random address with no executable data. The build check
+# Our canary and check failure (src/framework/StackGuard.c): linked before libssp, so that
+# libssp's own, which loads DLLs by name before the program starts, is never pulled in.
+add_library(fennick_stack_guard OBJECT ${PROJECT_SOURCE_DIR}/src/framework/StackGuard.c)
+target_compile_definitions(fennick_stack_guard PRIVATE ${FENNICK_WIN32_DEFINES})
+target_compile_options(fennick_stack_guard PRIVATE -Wall -Wextra -Werror -fno-stack-protector)
+
+# fennick_harden(<target>): stack canaries and checked string/memory calls (the rest of GCC's
+# libssp is linked statically because the link also sees -fstack-protector-strong), and an
+# image that Windows maps at a random address with no executable data. The build check
 # (cmake/CheckModules.cmake) reads the result back from the kit.
 function(fennick_harden target)
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "EXECUTABLE" OR type STREQUAL "SHARED_LIBRARY")
+    target_sources(${target} PRIVATE $<TARGET_OBJECTS:fennick_stack_guard>)
+  endif()
   target_compile_options(${target} PRIVATE
     $<$<COMPILE_LANGUAGE:C,CXX>:-fstack-protector-strong>)
   # Fortified calls need optimisation, which every configuration but Debug has.
