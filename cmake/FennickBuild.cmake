@@ -8,6 +8,32 @@ function(fennick_target_defaults target)
     $<$<COMPILE_LANGUAGE:CXX>:-Wall -Wextra -Werror -Wno-cast-function-type>
     $<$<COMPILE_LANGUAGE:C>:-Wall -Wextra -Werror>)
   target_compile_features(${target} PRIVATE cxx_std_17)
+  fennick_harden(${target})
+endfunction()
+
+# Our canary and check failure (src/framework/StackGuard.c): linked before libssp, so that
+# libssp's own, which loads DLLs by name before the program starts, is never pulled in.
+add_library(fennick_stack_guard OBJECT ${PROJECT_SOURCE_DIR}/src/framework/StackGuard.c)
+target_compile_definitions(fennick_stack_guard PRIVATE ${FENNICK_WIN32_DEFINES})
+target_compile_options(fennick_stack_guard PRIVATE -Wall -Wextra -Werror -fno-stack-protector)
+
+# fennick_harden(<target>): stack canaries and checked string/memory calls (the rest of GCC's
+# libssp is linked statically because the link also sees -fstack-protector-strong), and an
+# image that Windows maps at a random address with no executable data. The build check
+# (cmake/CheckModules.cmake) reads the result back from the kit.
+function(fennick_harden target)
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "EXECUTABLE" OR type STREQUAL "SHARED_LIBRARY")
+    target_sources(${target} PRIVATE $<TARGET_OBJECTS:fennick_stack_guard>)
+  endif()
+  target_compile_options(${target} PRIVATE
+    $<$<COMPILE_LANGUAGE:C,CXX>:-fstack-protector-strong>)
+  # Fortified calls need optimisation, which every configuration but Debug has.
+  target_compile_definitions(${target} PRIVATE $<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
+  target_link_options(${target} PRIVATE -fstack-protector-strong -Wl,--dynamicbase -Wl,--nxcompat)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    target_link_options(${target} PRIVATE -Wl,--high-entropy-va)
+  endif()
 endfunction()
 
 # fennick_add_unit_test(<name> SOURCES ... LIBS ...): a GoogleTest program run under Wine by ctest.

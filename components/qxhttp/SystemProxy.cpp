@@ -1,5 +1,7 @@
 #include "SystemProxy.h"
 
+#include "RedirectRule.h"
+
 namespace {
 void FreeGlobalText(LPWSTR& text) {
     if (text != nullptr) GlobalFree(text);
@@ -31,12 +33,20 @@ bool CSystemProxy::TryAutomatic(HINTERNET session, HINTERNET request, const std:
         options.lpszAutoConfigUrl = m_config.lpszAutoConfigUrl;
     }
     if (options.dwFlags == 0) return true;
-    options.fAutoLogonIfChallenged = TRUE;
 
+    // The script sees the URL, so the user's FTP/HTTP password never goes to it.
+    const std::wstring scriptUrl = WithoutUserInfo(url);
     WINHTTP_PROXY_INFO info;
     ZeroMemory(&info, sizeof(info));
+    // Our logon goes to the script's server only when it asks for one, as WinHTTP recommends.
+    options.fAutoLogonIfChallenged = FALSE;
+    BOOL found = WinHttpGetProxyForUrl(session, scriptUrl.c_str(), &options, &info);
+    if (!found && GetLastError() == ERROR_WINHTTP_LOGIN_FAILURE) {
+        options.fAutoLogonIfChallenged = TRUE;
+        found = WinHttpGetProxyForUrl(session, scriptUrl.c_str(), &options, &info);
+    }
     // No script or no detection result: fall back to the manual settings, as browsers do.
-    if (!WinHttpGetProxyForUrl(session, url.c_str(), &options, &info)) return true;
+    if (!found) return true;
     // A script that answers DIRECT is obeyed too: the manual proxy is only the fallback.
     bool ok = true;
     if (info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY && info.lpszProxy != nullptr) {

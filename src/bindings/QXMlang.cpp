@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "bindings/TransferLibraryModule.h"
 #include "config/ModulePath.h"
 
 namespace {
@@ -52,17 +53,14 @@ int CQXMlang::MakeModuleFilePath(std::wstring& out, const wchar_t* fileName) {
 }
 
 CQXMlang::CQXMlang() {
-    // All three paths are built before anything is loaded: a library that could not be told
+    // Both file paths are built before anything is loaded: a library that could not be told
     // where its files are counts as absent rather than half-initialised.
-    std::wstring libraryPath, iniPath, mlgPath;
-    if (!MakeModuleFilePath(libraryPath, L"QXMlangW.dll") || !MakeModuleFilePath(iniPath, L"QXMLANG.INI") ||
-        !MakeModuleFilePath(mlgPath, L"FENNICKMSG.MLG")) {
-        return;
-    }
+    std::wstring iniPath, mlgPath;
+    if (!MakeModuleFilePath(iniPath, L"QXMLANG.INI") || !MakeModuleFilePath(mlgPath, L"FENNICKMSG.MLG")) return;
 
     {
         QuietLoadErrors quiet;
-        hLibrary.reset(LoadLibraryW(libraryPath.c_str()));
+        hLibrary = LoadLibraryBesideExecutable(L"QXMlangW.dll");
     }
     if (!hLibrary) return;
 

@@ -1,9 +1,9 @@
 #pragma once
 #include <windows.h>
 
-#include <memory>
 #include <string>
-#include <type_traits>
+
+#include "framework/SystemLibrary.h"
 
 // The entries of QXMlangW.dll as this binding calls them (WINAPI keeps i686 in step with the DLL).
 typedef int(WINAPI* PFN_INITIALIZEQXMLAGTLS)(void);
@@ -34,11 +34,6 @@ public:
     std::wstring GetString(int nNumber);
 
 private:
-    struct LibraryDeleter {
-        void operator()(HMODULE hModule) const { FreeLibrary(hModule); }
-    };
-    using LibraryHandle = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryDeleter>;
-
     // "<executable directory>\<fileName>", bounded like the binding's 2048-character path
     // buffers; 0 (out untouched) when the path cannot be read whole or would not fit.
     static int MakeModuleFilePath(std::wstring& out, const wchar_t* fileName);
@@ -46,7 +41,7 @@ private:
     // All seven entries were found, so InitializeQXMlagTls was called and hContext is real.
     bool IsReady() const;
 
-    LibraryHandle hLibrary;
+    LibraryModule hLibrary;
     PFN_INITIALIZEQXMLAGTLS pfnInitializeTls = nullptr;
     PFN_UNINITIALIZEQXMLAGTLS pfnUnInitializeTls = nullptr;
     PFN_GETLANGUAGESTRINGW pfnGetLanguageStringW = nullptr;

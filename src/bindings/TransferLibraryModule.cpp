@@ -16,5 +16,6 @@ void ShowLoadFailureBox(const wchar_t* pszText, const wchar_t* pszCaption) {
 LibraryModule LoadLibraryBesideExecutable(const wchar_t* fileName) {
     std::wstring path;
     if (!MakeModuleFilePath(nullptr, fileName, path, kLibraryPathCapacity)) return LibraryModule();
-    return LibraryModule(LoadLibraryW(path.c_str()));
+    // Never LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR: that is the executable's folder again.
+    return LibraryModule(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
 }

@@ -12,6 +12,9 @@
 #include "config/ModulePath.h"
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int) {
+    // Before anything can load a library: from now on only the system folder is searched, never
+    // this program's folder or the working folder, where anyone may have left a same-named DLL.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof(controls);
     controls.dwICC = ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES;

@@ -1,39 +1,40 @@
 #include "checks/CertificateDiagnosis.h"
 
-#include <wincrypt.h>
-
 #include <memory>
 
 namespace {
 
-struct WinHttpCloser {
-    void operator()(HINTERNET handle) const { WinHttpCloseHandle(handle); }
-};
 struct CertificateFreer {
-    void operator()(PCCERT_CONTEXT certificate) const { CertFreeCertificateContext(certificate); }
+    decltype(&::CertFreeCertificateContext) free = nullptr;
+    void operator()(PCCERT_CONTEXT certificate) const { free(certificate); }
 };
 struct ChainFreer {
-    void operator()(PCCERT_CHAIN_CONTEXT chain) const { CertFreeCertificateChain(chain); }
+    decltype(&::CertFreeCertificateChain) free = nullptr;
+    void operator()(PCCERT_CHAIN_CONTEXT chain) const { free(chain); }
 };
+using Certificate = std::unique_ptr<const CERT_CONTEXT, CertificateFreer>;
 
 // The certificate the server presents, fetched without judging it. The request names only "/":
 // a server that is not trusted learns nothing of the package's path or query.
-std::unique_ptr<const CERT_CONTEXT, CertificateFreer> FetchCertificate(HINTERNET connection) {
-    std::unique_ptr<void, WinHttpCloser> request(
-        WinHttpOpenRequest(connection, L"HEAD", L"/", nullptr, WINHTTP_NO_REFERER,
-                           WINHTTP_DEFAULT_ACCEPT_TYPES,
-                           WINHTTP_FLAG_SECURE | WINHTTP_FLAG_ESCAPE_DISABLE | WINHTTP_FLAG_ESCAPE_DISABLE_QUERY));
-    if (!request) return nullptr;
+Certificate FetchCertificate(const WinHttpEntries& winHttp, const CertificateEntries& crypt, HINTERNET connection) {
+    Certificate none(nullptr, CertificateFreer{crypt.CertFreeCertificateContext});
+    const WinHttpHandle request = MakeWinHttpHandle(
+        winHttp, winHttp.WinHttpOpenRequest(connection, L"HEAD", L"/", nullptr, WINHTTP_NO_REFERER,
+                                            WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                            WINHTTP_FLAG_SECURE | WINHTTP_FLAG_ESCAPE_DISABLE |
+                                                WINHTTP_FLAG_ESCAPE_DISABLE_QUERY));
+    if (!request) return none;
     DWORD ignore = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID |
                    SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE;
-    if (!WinHttpSetOption(request.get(), WINHTTP_OPTION_SECURITY_FLAGS, &ignore, sizeof(ignore))) return nullptr;
+    if (!winHttp.WinHttpSetOption(request.get(), WINHTTP_OPTION_SECURITY_FLAGS, &ignore, sizeof(ignore))) return none;
     // The handshake is all that is needed; whatever the server answers afterwards is ignored.
-    if (!WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0))
-        return nullptr;
+    if (!winHttp.WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0))
+        return none;
     PCCERT_CONTEXT certificate = nullptr;
     DWORD size = sizeof(certificate);
-    if (!WinHttpQueryOption(request.get(), WINHTTP_OPTION_SERVER_CERT_CONTEXT, &certificate, &size)) return nullptr;
-    return std::unique_ptr<const CERT_CONTEXT, CertificateFreer>(certificate);
+    if (!winHttp.WinHttpQueryOption(request.get(), WINHTTP_OPTION_SERVER_CERT_CONTEXT, &certificate, &size))
+        return none;
+    return Certificate(certificate, CertificateFreer{crypt.CertFreeCertificateContext});
 }
 
 CheckProblem ProblemOfPolicyError(DWORD error) {
@@ -63,8 +64,14 @@ CheckProblem ProblemOfChainStatus(DWORD errorStatus) {
 
 }  // namespace
 
-CheckProblem DiagnoseServerCertificate(HINTERNET connection, const std::wstring& host, std::wstring& detail) {
-    const auto certificate = FetchCertificate(connection);
+CheckProblem DiagnoseServerCertificate(const WinHttpEntries& winHttp, HINTERNET connection, const std::wstring& host,
+                                       std::wstring& detail) {
+    const CertificateEntries crypt;
+    if (!crypt.ready) {
+        detail += L"; crypt32.dll unusable";
+        return CheckProblem::SecureConnectionFailed;
+    }
+    const Certificate certificate = FetchCertificate(winHttp, crypt, connection);
     if (!certificate) {
         detail += L"; no certificate to judge";
         return CheckProblem::SecureConnectionFailed;
@@ -72,12 +79,13 @@ CheckProblem DiagnoseServerCertificate(HINTERNET connection, const std::wstring&
     CERT_CHAIN_PARA chainPara{};
     chainPara.cbSize = sizeof(chainPara);
     PCCERT_CHAIN_CONTEXT rawChain = nullptr;
-    if (!CertGetCertificateChain(nullptr, certificate.get(), nullptr, certificate->hCertStore, &chainPara, 0, nullptr,
-                                 &rawChain)) {
+    if (!crypt.CertGetCertificateChain(nullptr, certificate.get(), nullptr, certificate->hCertStore, &chainPara, 0,
+                                       nullptr, &rawChain)) {
         detail += L"; no chain";
         return CheckProblem::SecureConnectionFailed;
     }
-    const std::unique_ptr<const CERT_CHAIN_CONTEXT, ChainFreer> chain(rawChain);
+    const std::unique_ptr<const CERT_CHAIN_CONTEXT, ChainFreer> chain(rawChain,
+                                                                      ChainFreer{crypt.CertFreeCertificateChain});
 
     std::wstring serverName = host;
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
@@ -89,7 +97,7 @@ CheckProblem DiagnoseServerCertificate(HINTERNET connection, const std::wstring&
     policyPara.pvExtraPolicyPara = &ssl;
     CERT_CHAIN_POLICY_STATUS status{};
     status.cbSize = sizeof(status);
-    if (!CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain.get(), &policyPara, &status)) {
+    if (!crypt.CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain.get(), &policyPara, &status)) {
         detail += L"; policy not checked";
         return CheckProblem::SecureConnectionFailed;
     }

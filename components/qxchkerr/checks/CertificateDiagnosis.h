@@ -5,6 +5,7 @@
 #include <string>
 
 #include "checks/CheckFinding.h"
+#include "checks/SystemEntries.h"
 
 // Why the server's certificate was refused. WinHTTP does not always say: Wine reports every
 // refused certificate as a failed secure channel. So the certificate is fetched once more with
@@ -12,4 +13,5 @@
 // here with the system's own chain and SSL policy for the host name.
 // Gives CertificateUntrusted, CertificateExpired, CertificateNameMismatch, or
 // SecureConnectionFailed when the certificate cannot be had or shows no such fault.
-CheckProblem DiagnoseServerCertificate(HINTERNET connection, const std::wstring& host, std::wstring& detail);
+CheckProblem DiagnoseServerCertificate(const WinHttpEntries& winHttp, HINTERNET connection, const std::wstring& host,
+                                       std::wstring& detail);

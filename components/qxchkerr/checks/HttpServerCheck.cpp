@@ -6,13 +6,9 @@
 #include "checks/BoundedRun.h"
 #include "checks/CertificateDiagnosis.h"
 #include "checks/ServerCheck.h"
+#include "checks/SystemEntries.h"
 
 namespace {
-
-struct WinHttpCloser {
-    void operator()(HINTERNET handle) const { WinHttpCloseHandle(handle); }
-};
-using CWinHttpHandle = std::unique_ptr<void, WinHttpCloser>;
 
 ServerCheckResult Fail(CheckProblem problem, const std::wstring& detail) {
     ServerCheckResult result;
@@ -81,34 +77,35 @@ long long ParseSize(const std::wstring& text) {
     return digits == 0 ? -1 : value;
 }
 
-std::wstring QueryText(HINTERNET request, DWORD id) {
+std::wstring QueryText(const WinHttpEntries& winHttp, HINTERNET request, DWORD id) {
     wchar_t buffer[256];
     DWORD bytes = sizeof(buffer);
-    if (!WinHttpQueryHeaders(request, id, WINHTTP_HEADER_NAME_BY_INDEX, buffer, &bytes, WINHTTP_NO_HEADER_INDEX))
+    if (!winHttp.WinHttpQueryHeaders(request, id, WINHTTP_HEADER_NAME_BY_INDEX, buffer, &bytes,
+                                     WINHTTP_NO_HEADER_INDEX))
         return std::wstring();
     return std::wstring(buffer, bytes / sizeof(wchar_t));
 }
 
-long long SizeOfResponse(HINTERNET request, DWORD status) {
+long long SizeOfResponse(const WinHttpEntries& winHttp, HINTERNET request, DWORD status) {
     if (status == 206) {
-        const std::wstring range = QueryText(request, WINHTTP_QUERY_CONTENT_RANGE);
+        const std::wstring range = QueryText(winHttp, request, WINHTTP_QUERY_CONTENT_RANGE);
         const size_t slash = range.find(L'/');
         return slash == std::wstring::npos ? -1 : ParseSize(range.substr(slash + 1));
     }
-    return ParseSize(QueryText(request, WINHTTP_QUERY_CONTENT_LENGTH));
+    return ParseSize(QueryText(winHttp, request, WINHTTP_QUERY_CONTENT_LENGTH));
 }
 
 // The request target exactly as configured (percent escapes are the server's to decode),
 // query included, fragment dropped.
-bool SplitForWinHttp(const std::wstring& url, std::wstring& host, INTERNET_PORT& port, std::wstring& object,
-                     bool& secure) {
+bool SplitForWinHttp(const WinHttpEntries& winHttp, const std::wstring& url, std::wstring& host, INTERNET_PORT& port,
+                     std::wstring& object, bool& secure) {
     URL_COMPONENTS parts{};
     parts.dwStructSize = sizeof(parts);
     parts.dwSchemeLength = static_cast<DWORD>(-1);
     parts.dwHostNameLength = static_cast<DWORD>(-1);
     parts.dwUrlPathLength = static_cast<DWORD>(-1);
     parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-    if (!WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return false;
+    if (!winHttp.WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return false;
     host.assign(parts.lpszHostName, parts.dwHostNameLength);
     port = parts.nPort;
     object.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
@@ -127,63 +124,70 @@ struct Response {
     long long size = -1;
 };
 
-Response Ask(HINTERNET connection, const wchar_t* verb, const std::wstring& object, bool secure) {
+Response Ask(const WinHttpEntries& winHttp, HINTERNET connection, const wchar_t* verb, const std::wstring& object,
+             bool secure) {
     Response response;
-    CWinHttpHandle request(WinHttpOpenRequest(connection, verb, object.c_str(), nullptr, WINHTTP_NO_REFERER,
-                                              WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                              (secure ? WINHTTP_FLAG_SECURE : 0) | WINHTTP_FLAG_ESCAPE_DISABLE |
-                                                  WINHTTP_FLAG_ESCAPE_DISABLE_QUERY));
+    const WinHttpHandle request = MakeWinHttpHandle(
+        winHttp, winHttp.WinHttpOpenRequest(connection, verb, object.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                            WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                            (secure ? WINHTTP_FLAG_SECURE : 0) | WINHTTP_FLAG_ESCAPE_DISABLE |
+                                                WINHTTP_FLAG_ESCAPE_DISABLE_QUERY));
     if (!request) {
         response.error = GetLastError();
         return response;
     }
     DWORD_PTR context = reinterpret_cast<DWORD_PTR>(&response.secureFlags);
-    WinHttpSetOption(request.get(), WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof(context));
-    WinHttpSetStatusCallback(request.get(), OnStatus, WINHTTP_CALLBACK_FLAG_SECURE_FAILURE, 0);
+    winHttp.WinHttpSetOption(request.get(), WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof(context));
+    winHttp.WinHttpSetStatusCallback(request.get(), OnStatus, WINHTTP_CALLBACK_FLAG_SECURE_FAILURE, 0);
 
     // A ranged GET asks for one byte only; the body is never read.
     const wchar_t* headers = wcscmp(verb, L"GET") == 0 ? L"Range: bytes=0-0" : WINHTTP_NO_ADDITIONAL_HEADERS;
     const DWORD headersLength = headers == WINHTTP_NO_ADDITIONAL_HEADERS ? 0 : static_cast<DWORD>(-1L);
-    if (!WinHttpSendRequest(request.get(), headers, headersLength, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-        !WinHttpReceiveResponse(request.get(), nullptr)) {
+    if (!winHttp.WinHttpSendRequest(request.get(), headers, headersLength, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+        !winHttp.WinHttpReceiveResponse(request.get(), nullptr)) {
         response.error = GetLastError();
         return response;
     }
     DWORD bytes = sizeof(response.status);
-    if (!WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                             WINHTTP_HEADER_NAME_BY_INDEX, &response.status, &bytes, WINHTTP_NO_HEADER_INDEX)) {
+    if (!winHttp.WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                                     WINHTTP_HEADER_NAME_BY_INDEX, &response.status, &bytes, WINHTTP_NO_HEADER_INDEX)) {
         response.error = ERROR_WINHTTP_INVALID_SERVER_RESPONSE;
         return response;
     }
-    response.size = SizeOfResponse(request.get(), response.status);
+    response.size = SizeOfResponse(winHttp, request.get(), response.status);
     return response;
 }
 
 ServerCheckResult Probe(const std::wstring& url, DWORD timeoutMs) {
+    // Declared first: every handle below is closed before the library is released.
+    const WinHttpEntries winHttp;
+    if (!winHttp.ready) return Fail(CheckProblem::UnexpectedResponse, L"winhttp.dll unusable");
     std::wstring host, object;
     INTERNET_PORT port = 0;
     bool secure = false;
-    if (!SplitForWinHttp(url, host, port, object, secure))
+    if (!SplitForWinHttp(winHttp, url, host, port, object, secure))
         return Fail(CheckProblem::UnexpectedResponse, L"WinHTTP cannot split the URL");
 
-    CWinHttpHandle session(
-        WinHttpOpen(L"QXChkErr/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+    const WinHttpHandle session = MakeWinHttpHandle(
+        winHttp, winHttp.WinHttpOpen(L"QXChkErr/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                     WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session) return Fail(CheckProblem::UnexpectedResponse, L"WinHttpOpen error " + std::to_wstring(GetLastError()));
     const int timeout = static_cast<int>(timeoutMs);
-    WinHttpSetTimeouts(session.get(), timeout, timeout, timeout, timeout);
-    CWinHttpHandle connection(WinHttpConnect(session.get(), host.c_str(), port, 0));
+    winHttp.WinHttpSetTimeouts(session.get(), timeout, timeout, timeout, timeout);
+    const WinHttpHandle connection =
+        MakeWinHttpHandle(winHttp, winHttp.WinHttpConnect(session.get(), host.c_str(), port, 0));
     if (!connection) return Fail(CheckProblem::UnexpectedResponse, L"WinHttpConnect error " + std::to_wstring(GetLastError()));
 
-    Response response = Ask(connection.get(), L"HEAD", object, secure);
+    Response response = Ask(winHttp, connection.get(), L"HEAD", object, secure);
     // Some servers do not implement HEAD for downloads; a one-byte GET asks the same question.
     if (response.error == 0 && (response.status == 405 || response.status == 501))
-        response = Ask(connection.get(), L"GET", object, secure);
+        response = Ask(winHttp, connection.get(), L"GET", object, secure);
     if (response.error != 0) {
         std::wstring detail = L"WinHTTP error " + std::to_wstring(response.error);
         CheckProblem problem = ProblemOfError(response.error, response.secureFlags);
         // A refused certificate without a named reason is looked at more closely.
         if (problem == CheckProblem::SecureConnectionFailed && secure)
-            problem = DiagnoseServerCertificate(connection.get(), host, detail);
+            problem = DiagnoseServerCertificate(winHttp, connection.get(), host, detail);
         return Fail(problem, detail);
     }
     const CheckProblem problem = ProblemOfStatus(response.status);

@@ -1,0 +1,51 @@
+# Reads every shipped module back with objdump -p and fails when one is not built as intended:
+# - a program imports a DLL that is not a known DLL (the loader resolves static imports from the
+#   program's folder first, before our first line can say otherwise; comctl32 comes through the
+#   manifest from the side-by-side store);
+# - a module lacks DYNAMIC_BASE (0x40), NX_COMPAT (0x100) or, on 64-bit, HIGH_ENTROPY_VA (0x20).
+# cmake -DOBJDUMP=<objdump> -DKIT=<kit folder> -DWIDE=<ON on 64-bit> -P CheckModules.cmake
+cmake_minimum_required(VERSION 3.20)
+set(programs Fennick.exe QXChkErr.exe)
+set(libraries QXFtp.dll QXHttp.dll QXMlangW.dll)
+set(known_dlls kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll ole32.dll msvcrt.dll ws2_32.dll
+               comctl32.dll)
+set(required 0x140)
+if(WIDE)
+  set(required 0x160)
+endif()
+
+set(problems)
+foreach(module ${programs} ${libraries})
+  set(path ${KIT}/${module})
+  execute_process(COMMAND ${OBJDUMP} -p ${path} OUTPUT_VARIABLE dump RESULT_VARIABLE rc ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    list(APPEND problems "${module}: objdump failed: ${err}")
+    continue()
+  endif()
+  if(NOT dump MATCHES "DllCharacteristics[ \t]+([0-9a-fA-F]+)")
+    list(APPEND problems "${module}: no DllCharacteristics")
+    continue()
+  endif()
+  math(EXPR present "0x${CMAKE_MATCH_1} & ${required}" OUTPUT_FORMAT HEXADECIMAL)
+  math(EXPR required_hex "${required}" OUTPUT_FORMAT HEXADECIMAL)
+  if(NOT present STREQUAL required_hex)
+    list(APPEND problems "${module}: DllCharacteristics 0x${CMAKE_MATCH_1} lacks some of ${required_hex}")
+  endif()
+  if(module IN_LIST programs)
+    string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
+    foreach(line ${imports})
+      string(REGEX REPLACE "DLL Name: *" "" dll "${line}")
+      string(STRIP "${dll}" dll)
+      string(TOLOWER "${dll}" dll)
+      if(NOT dll IN_LIST known_dlls)
+        list(APPEND problems "${module} imports ${dll}, which is not a known DLL")
+      endif()
+    endforeach()
+  endif()
+endforeach()
+
+if(problems)
+  list(JOIN problems "\n  " text)
+  message(FATAL_ERROR "Modules in ${KIT} are not built as intended:\n  ${text}")
+endif()
+message(STATUS "Modules in ${KIT}: known-DLL imports only, hardened images")
