@@ -6,58 +6,46 @@
 #include <vector>
 
 #include "config/FileHandle.h"
+#include "framework/SystemLibrary.h"
 
 namespace {
 constexpr DWORD READ_SIZE = 1024 * 1024;
 
-typedef NTSTATUS(WINAPI* PFNOPENALGORITHM)(BCRYPT_ALG_HANDLE*, LPCWSTR, LPCWSTR, ULONG);
-typedef NTSTATUS(WINAPI* PFNCLOSEALGORITHM)(BCRYPT_ALG_HANDLE, ULONG);
-typedef NTSTATUS(WINAPI* PFNCREATEHASH)(BCRYPT_ALG_HANDLE, BCRYPT_HASH_HANDLE*, PUCHAR, ULONG, PUCHAR, ULONG, ULONG);
-typedef NTSTATUS(WINAPI* PFNHASHDATA)(BCRYPT_HASH_HANDLE, PUCHAR, ULONG, ULONG);
-typedef NTSTATUS(WINAPI* PFNFINISHHASH)(BCRYPT_HASH_HANDLE, PUCHAR, ULONG, ULONG);
-typedef NTSTATUS(WINAPI* PFNDESTROYHASH)(BCRYPT_HASH_HANDLE);
-
-// bcrypt.dll is not protected as a known DLL, so it is loaded at run time from the system
-// folder only: a copy beside the installer is never used.
+// bcrypt.dll is not protected as a known DLL, so it comes from the system folder only.
 class CngSha256 {
 public:
-    CngSha256() : m_module(LoadLibraryExW(L"bcrypt.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
-        if (m_module == nullptr) return;
-        m_open = reinterpret_cast<PFNOPENALGORITHM>(GetProcAddress(m_module, "BCryptOpenAlgorithmProvider"));
-        m_closeAlgorithm = reinterpret_cast<PFNCLOSEALGORITHM>(GetProcAddress(m_module, "BCryptCloseAlgorithmProvider"));
-        m_create = reinterpret_cast<PFNCREATEHASH>(GetProcAddress(m_module, "BCryptCreateHash"));
-        m_hashData = reinterpret_cast<PFNHASHDATA>(GetProcAddress(m_module, "BCryptHashData"));
-        m_finish = reinterpret_cast<PFNFINISHHASH>(GetProcAddress(m_module, "BCryptFinishHash"));
-        m_destroy = reinterpret_cast<PFNDESTROYHASH>(GetProcAddress(m_module, "BCryptDestroyHash"));
-        if (!m_open || !m_closeAlgorithm || !m_create || !m_hashData || !m_finish || !m_destroy) return;
-        if (!BCRYPT_SUCCESS(m_open(&m_algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
+    CngSha256() {
+        const bool found = SYSTEM_ENTRY(m_library, BCryptOpenAlgorithmProvider) &&
+                           SYSTEM_ENTRY(m_library, BCryptCloseAlgorithmProvider) &&
+                           SYSTEM_ENTRY(m_library, BCryptCreateHash) && SYSTEM_ENTRY(m_library, BCryptHashData) &&
+                           SYSTEM_ENTRY(m_library, BCryptFinishHash) && SYSTEM_ENTRY(m_library, BCryptDestroyHash);
+        if (!found || !BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&m_algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
             m_algorithm = nullptr;
             return;
         }
-        if (!BCRYPT_SUCCESS(m_create(m_algorithm, &m_hash, nullptr, 0, nullptr, 0, 0))) m_hash = nullptr;
+        if (!BCRYPT_SUCCESS(BCryptCreateHash(m_algorithm, &m_hash, nullptr, 0, nullptr, 0, 0))) m_hash = nullptr;
     }
     ~CngSha256() {
-        if (m_hash) m_destroy(m_hash);
-        if (m_algorithm) m_closeAlgorithm(m_algorithm, 0);
-        if (m_module) FreeLibrary(m_module);
+        if (m_hash) BCryptDestroyHash(m_hash);
+        if (m_algorithm) BCryptCloseAlgorithmProvider(m_algorithm, 0);
     }
     CngSha256(const CngSha256&) = delete;
     CngSha256& operator=(const CngSha256&) = delete;
 
     bool IsReady() const { return m_hash != nullptr; }
-    bool Add(unsigned char* data, DWORD size) { return BCRYPT_SUCCESS(m_hashData(m_hash, data, size, 0)); }
+    bool Add(unsigned char* data, DWORD size) { return BCRYPT_SUCCESS(BCryptHashData(m_hash, data, size, 0)); }
     bool Finish(Sha256Digest& digest) {
-        return BCRYPT_SUCCESS(m_finish(m_hash, digest.data(), static_cast<ULONG>(digest.size()), 0));
+        return BCRYPT_SUCCESS(BCryptFinishHash(m_hash, digest.data(), static_cast<ULONG>(digest.size()), 0));
     }
 
 private:
-    HMODULE m_module;
-    PFNOPENALGORITHM m_open = nullptr;
-    PFNCLOSEALGORITHM m_closeAlgorithm = nullptr;
-    PFNCREATEHASH m_create = nullptr;
-    PFNHASHDATA m_hashData = nullptr;
-    PFNFINISHHASH m_finish = nullptr;
-    PFNDESTROYHASH m_destroy = nullptr;
+    SystemLibrary m_library{L"bcrypt.dll"};
+    decltype(&::BCryptOpenAlgorithmProvider) BCryptOpenAlgorithmProvider = nullptr;
+    decltype(&::BCryptCloseAlgorithmProvider) BCryptCloseAlgorithmProvider = nullptr;
+    decltype(&::BCryptCreateHash) BCryptCreateHash = nullptr;
+    decltype(&::BCryptHashData) BCryptHashData = nullptr;
+    decltype(&::BCryptFinishHash) BCryptFinishHash = nullptr;
+    decltype(&::BCryptDestroyHash) BCryptDestroyHash = nullptr;
     BCRYPT_ALG_HANDLE m_algorithm = nullptr;
     BCRYPT_HASH_HANDLE m_hash = nullptr;
 };
