@@ -2,6 +2,8 @@
 #pragma once
 #include <windows.h>
 
+#include "Handles.h"
+
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -24,15 +26,8 @@ inline std::string ToUtf8(const std::wstring& text) {
     return out;
 }
 
-struct LibraryDeleter {
-    void operator()(HMODULE module) const { FreeLibrary(module); }
-};
-using Library = std::unique_ptr<std::remove_pointer<HMODULE>::type, LibraryDeleter>;
-
-struct HandleCloser {
-    void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using FileHandle = std::unique_ptr<void, HandleCloser>;
+using Library = UniqueModule;
+using FileHandle = UniqueHandle;
 
 // The harnesses print one line "key=value ..." that bench/run parses.
 inline void Report(const char* result, long long bytes, double milliseconds, long long callbacks) {

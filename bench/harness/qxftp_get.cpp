@@ -25,12 +25,12 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring dll = std::wstring(argv[1]) + L"\\QXFtp.dll";
     bench::Library library(LoadLibraryW(dll.c_str()));
     if (!library) return bench::Report("no-library", 0, 0, 0), 3;
-    auto open = reinterpret_cast<QftpIfo>(GetProcAddress(library.get(), "QFTPIFO"));
-    auto close = reinterpret_cast<QftpUfo>(GetProcAddress(library.get(), "QFTPUFO"));
-    auto logOn = reinterpret_cast<QftpLogOn>(GetProcAddress(library.get(), "QFTPFLON"));
-    auto logOff = reinterpret_cast<QftpLogOff>(GetProcAddress(library.get(), "QFTPFLOFF"));
-    auto size = reinterpret_cast<QftpSize>(GetProcAddress(library.get(), "QFTPGFS"));
-    auto get = reinterpret_cast<QftpGet>(GetProcAddress(library.get(), "QFTPFGFWCB"));
+    auto open = reinterpret_cast<QftpIfo>(GetProcAddress(library.Get(), "QFTPIFO"));
+    auto close = reinterpret_cast<QftpUfo>(GetProcAddress(library.Get(), "QFTPUFO"));
+    auto logOn = reinterpret_cast<QftpLogOn>(GetProcAddress(library.Get(), "QFTPFLON"));
+    auto logOff = reinterpret_cast<QftpLogOff>(GetProcAddress(library.Get(), "QFTPFLOFF"));
+    auto size = reinterpret_cast<QftpSize>(GetProcAddress(library.Get(), "QFTPGFS"));
+    auto get = reinterpret_cast<QftpGet>(GetProcAddress(library.Get(), "QFTPFGFWCB"));
     if (!open || !close || !logOn || !logOff || !size || !get) return bench::Report("no-entry", 0, 0, 0), 3;
 
     const std::string host = bench::ToUtf8(argv[2]);

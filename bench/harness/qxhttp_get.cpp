@@ -18,7 +18,7 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring dll = std::wstring(argv[1]) + L"\\QXHttp.dll";
     bench::Library library(LoadLibraryW(dll.c_str()));
     if (!library) return bench::Report("no-library", 0, 0, 0), 3;
-    auto get = reinterpret_cast<QxGet>(GetProcAddress(library.get(), "QXGFWCB"));
+    auto get = reinterpret_cast<QxGet>(GetProcAddress(library.Get(), "QXGFWCB"));
     if (!get) return bench::Report("no-entry", 0, 0, 0), 3;
     long long callbacks = 0;
     const double start = bench::NowMilliseconds();

@@ -68,10 +68,11 @@ bool CHttpDownload::Report(int perMille) {
 }
 
 bool CHttpDownload::OpenSession() {
-    m_session.reset(WinHttpOpen(L"QXHttp/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                                WINHTTP_NO_PROXY_BYPASS, 0));
+    m_session = UniqueWinHttp(
+        WinHttpOpen(L"QXHttp/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0),
+        WinHttpCloseHandle);
     if (!m_session) return false;
-    SetPreferredTlsVersions(m_session.get());
+    SetPreferredTlsVersions(m_session.Get());
     // HTTP/1.1 only (WinHTTP's default): HTTP/2 brings nothing to one large download, and its
     // answers may come without Content-Length, which an unpinned package must have.
     return true;
@@ -86,7 +87,7 @@ bool CHttpDownload::Send(const std::wstring& url, const RequestPlan& plan, Excha
     // The session's timeouts also bound a proxy script's download.
     const DWORD left = TimeLeftBeforeBody();
     const int leftMs = static_cast<int>(left);
-    if (left == 0 || !WinHttpSetTimeouts(m_session.get(), leftMs, leftMs, leftMs, leftMs)) return false;
+    if (left == 0 || !WinHttpSetTimeouts(m_session.Get(), leftMs, leftMs, leftMs, leftMs)) return false;
     URL_COMPONENTS parts;
     ZeroMemory(&parts, sizeof(parts));
     parts.dwStructSize = sizeof(parts);
@@ -104,14 +105,16 @@ bool CHttpDownload::Send(const std::wstring& url, const RequestPlan& plan, Excha
     if (hash != std::wstring::npos) object.resize(hash);
     if (object.empty()) object = L"/";
 
-    exchange.connection.reset(WinHttpConnect(m_session.get(), host.c_str(), parts.nPort, 0));
+    exchange.connection =
+        UniqueWinHttp(WinHttpConnect(m_session.Get(), host.c_str(), parts.nPort, 0), WinHttpCloseHandle);
     if (!exchange.connection) return false;
     // WinHTTP's default escaping turns raw blanks and non-ASCII characters into escapes and
     // leaves existing %xx sequences alone.
     const DWORD flags = parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
-    exchange.request.reset(WinHttpOpenRequest(exchange.connection.get(), L"GET", object.c_str(), nullptr,
-                                              WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
-    HINTERNET request = exchange.request.get();
+    exchange.request = UniqueWinHttp(WinHttpOpenRequest(exchange.connection.Get(), L"GET", object.c_str(), nullptr,
+                                                        WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, flags),
+                                     WinHttpCloseHandle);
+    HINTERNET request = exchange.request.Get();
     if (request == nullptr) return false;
 
     // Redirects are ours to follow: bounded, and never from https down to http.
@@ -124,7 +127,7 @@ bool CHttpDownload::Send(const std::wstring& url, const RequestPlan& plan, Excha
     }
     // Certificate checks are left at WinHTTP's defaults (full verification); nothing here
     // can relax them.
-    if (!m_proxy.ApplyTo(m_session.get(), request, url)) return false;
+    if (!m_proxy.ApplyTo(m_session.Get(), request, url)) return false;
 
     const std::wstring headers = RangeHeaders(plan);
     const BOOL sent = headers.empty()
@@ -247,7 +250,7 @@ int CHttpDownload::Run() {
     for (;;) {
         Exchange exchange;
         if (!Send(url, plan, exchange)) return 0;
-        HINTERNET request = exchange.request.get();
+        HINTERNET request = exchange.request.Get();
         ResponseFacts facts;
         if (!ReadFacts(request, facts)) return 0;
         const ResponseDecision decision = DecideResponse(plan, facts);

@@ -11,7 +11,7 @@
 #include "QXHttp.h"
 #include "ResumeDecision.h"
 #include "SystemProxy.h"
-#include "WinHttpHandle.h"
+#include "Handles.h"
 
 // One call of QXGFWCB or QXGFWCBF: fetch a URL into the partial file, continuing it when that is safe.
 class CHttpDownload {
@@ -25,8 +25,8 @@ public:
 
 private:
     struct Exchange {
-        WinHttpHandle connection;
-        WinHttpHandle request;
+        UniqueWinHttp connection;  // a request is closed before its connection: declared after it
+        UniqueWinHttp request;
     };
 
     bool OpenSession();
@@ -48,7 +48,7 @@ private:
     CDownloadStateFile m_state;
     CPartialFile m_file;
     ProgressPacer m_pacer;
-    WinHttpHandle m_session;
+    UniqueWinHttp m_session;
     CSystemProxy m_proxy;
     ULONGLONG m_startMs = 0;
 };

@@ -4,7 +4,7 @@ bool CPartialFile::Open(const std::wstring& path) {
     HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
-    m_file.reset(handle);
+    m_file.Reset(handle);
     LARGE_INTEGER size;
     if (!GetFileSizeEx(handle, &size) || size.QuadPart < 0) return false;
     LARGE_INTEGER end;
@@ -21,7 +21,7 @@ bool CPartialFile::Truncate() {
     m_buffered = 0;
     LARGE_INTEGER start;
     start.QuadPart = 0;
-    if (!SetFilePointerEx(m_file.get(), start, nullptr, FILE_BEGIN) || !SetEndOfFile(m_file.get())) return false;
+    if (!SetFilePointerEx(m_file.Get(), start, nullptr, FILE_BEGIN) || !SetEndOfFile(m_file.Get())) return false;
     m_size = 0;
     return true;
 }
@@ -46,7 +46,7 @@ bool CPartialFile::Flush() {
     while (offset < m_buffered) {
         DWORD written = 0;
         const DWORD chunk = static_cast<DWORD>(m_buffered - offset);
-        if (!WriteFile(m_file.get(), m_buffer.data() + offset, chunk, &written, nullptr) || written == 0) {
+        if (!WriteFile(m_file.Get(), m_buffer.data() + offset, chunk, &written, nullptr) || written == 0) {
             // Keep the unwritten tail out of the size: the file holds only what reached it.
             m_size -= m_buffered - offset;
             m_buffered = 0;
@@ -59,5 +59,5 @@ bool CPartialFile::Flush() {
 }
 
 bool CPartialFile::FlushToDisk() {
-    return Flush() && FlushFileBuffers(m_file.get()) != FALSE;
+    return Flush() && FlushFileBuffers(m_file.Get()) != FALSE;
 }

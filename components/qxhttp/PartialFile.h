@@ -3,7 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include "Handles.h"
 #include <string>
 #include <vector>
 
@@ -29,12 +29,7 @@ public:
     bool FlushToDisk();                       // and the file to the disk
 
 private:
-    struct HandleCloser {
-        void operator()(HANDLE handle) const {
-            if (handle != INVALID_HANDLE_VALUE && handle != nullptr) CloseHandle(handle);
-        }
-    };
-    std::unique_ptr<void, HandleCloser> m_file;
+    UniqueHandle m_file;
     std::vector<char> m_buffer;
     size_t m_buffered = 0;
     uint64_t m_size = 0;

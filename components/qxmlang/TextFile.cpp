@@ -1,12 +1,8 @@
 #include "TextFile.h"
 
-#include <memory>
+#include "Handles.h"
 
 namespace {
-struct HandleCloser {
-    void operator()(HANDLE hFile) const { CloseHandle(hFile); }
-};
-using FileHandle = std::unique_ptr<void, HandleCloser>;
 
 bool DecodeUtf8(const char* data, size_t size, std::wstring& out) {
     if (size == 0) {
@@ -58,23 +54,22 @@ bool DecodeText(const std::string& bytes, std::wstring& out) {
 }
 
 TextFileStatus ReadTextFile(const std::wstring& path, std::wstring& out) {
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) {
-        file.release();
+    const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         const DWORD error = GetLastError();
         return (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) ? TextFileStatus::Missing
                                                                                 : TextFileStatus::Unreadable;
     }
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) return TextFileStatus::Unreadable;
+    if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0) return TextFileStatus::Unreadable;
     if (static_cast<unsigned long long>(size.QuadPart) > kMaxTextFileBytes) return TextFileStatus::TooLarge;
 
     std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
     size_t filled = 0;
     while (filled < bytes.size()) {
         DWORD read = 0;
-        if (!ReadFile(file.get(), &bytes[filled], static_cast<DWORD>(bytes.size() - filled), &read, nullptr))
+        if (!ReadFile(file.Get(), &bytes[filled], static_cast<DWORD>(bytes.size() - filled), &read, nullptr))
             return TextFileStatus::Unreadable;
         if (read == 0) return TextFileStatus::Unreadable;  // shrank while being read: not the whole file
         filled += read;

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "config/InstallerConfig.h"
-#include "framework/UniqueHandle.h"
+#include "Handles.h"
 #include "ui/FennickDlg.h"
 
 CFennickApp theApp;
@@ -36,7 +36,7 @@ BOOL CFennickApp::InitInstance() {
     m_pMainWnd = dialog.get();
     dialog->DoModal();
     m_pMainWnd = nullptr;
-    instanceMutex.Close();
+    instanceMutex.Reset();
     dialog.reset();
     return TRUE;
 }

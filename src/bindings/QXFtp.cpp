@@ -12,7 +12,7 @@ CQXFtp::CQXFtp() : CQXFtp(L"QXFtp.dll", ShowLoadFailureBox) {}
 
 CQXFtp::CQXFtp(const wchar_t* libraryName, LoadFailureNotifier notify)
     : hLibrary(LoadLibraryBesideExecutable(libraryName)) {
-    HMODULE h = hLibrary.get();
+    HMODULE h = hLibrary.Get();
     pfnQFTPIFO = FindEntry<PFNQFTPIFO>(h, "QFTPIFO");
     pfnQFTPUFO = FindEntry<PFNQFTPUFO>(h, "QFTPUFO");
     pfnQFTPFLON = FindEntry<PFNQFTPFLON>(h, "QFTPFLON");

@@ -44,7 +44,7 @@ public:
                          QXPROGRESSCALLBACK callback, void* pContext);
 
 private:
-    LibraryModule hLibrary;
+    UniqueModule hLibrary;
     PFNQFTPIFO pfnQFTPIFO = nullptr;
     PFNQFTPUFO pfnQFTPUFO = nullptr;
     PFNQFTPFLON pfnQFTPFLON = nullptr;

@@ -32,5 +32,5 @@ public:
 private:
     PFNQXGFWCB pfnQXGFWCB = nullptr;
     PFNQXGFWCBF pfnQXGFWCBF = nullptr;
-    LibraryModule hLibrary;
+    UniqueModule hLibrary;
 };

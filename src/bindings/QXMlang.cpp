@@ -64,7 +64,7 @@ CQXMlang::CQXMlang() {
     }
     if (!hLibrary) return;
 
-    HMODULE hModule = hLibrary.get();
+    HMODULE hModule = hLibrary.Get();
     pfnInitializeTls = LookUp<PFN_INITIALIZEQXMLAGTLS>(hModule, "InitializeQXMlagTls");
     pfnUnInitializeTls = LookUp<PFN_UNINITIALIZEQXMLAGTLS>(hModule, "UnInitializeQXMlagTls");
     pfnSetMLGFile = LookUp<PFN_SETMLGFILE>(hModule, "SetMLGFile");
@@ -87,7 +87,7 @@ CQXMlang::CQXMlang() {
 
 CQXMlang::~CQXMlang() {
     if (IsReady()) pfnUnInitializeTls(hContext);
-    hLibrary.reset();
+    hLibrary.Reset();
 }
 
 bool CQXMlang::IsReady() const {

@@ -41,7 +41,7 @@ private:
     // All seven entries were found, so InitializeQXMlagTls was called and hContext is real.
     bool IsReady() const;
 
-    LibraryModule hLibrary;
+    UniqueModule hLibrary;
     PFN_INITIALIZEQXMLAGTLS pfnInitializeTls = nullptr;
     PFN_UNINITIALIZEQXMLAGTLS pfnUnInitializeTls = nullptr;
     PFN_GETLANGUAGESTRINGW pfnGetLanguageStringW = nullptr;

@@ -13,9 +13,9 @@ void ShowLoadFailureBox(const wchar_t* pszText, const wchar_t* pszCaption) {
     MessageBoxW(nullptr, pszText, pszCaption, MB_OK);
 }
 
-LibraryModule LoadLibraryBesideExecutable(const wchar_t* fileName) {
+UniqueModule LoadLibraryBesideExecutable(const wchar_t* fileName) {
     std::wstring path;
-    if (!MakeModuleFilePath(nullptr, fileName, path, kLibraryPathCapacity)) return LibraryModule();
+    if (!MakeModuleFilePath(nullptr, fileName, path, kLibraryPathCapacity)) return UniqueModule();
     // Never LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR: that is the executable's folder again.
-    return LibraryModule(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+    return UniqueModule(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
 }

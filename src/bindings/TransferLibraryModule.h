@@ -11,4 +11,4 @@ void ShowLoadFailureBox(const wchar_t* pszText, const wchar_t* pszCaption);
 // Loads `fileName` from the directory of the running executable only, never from the search path.
 // The library's own imports come from the system folder only: a winhttp.dll left beside the
 // executable is not taken for the system's. Every binding loads its library through this.
-LibraryModule LoadLibraryBesideExecutable(const wchar_t* fileName);
+UniqueModule LoadLibraryBesideExecutable(const wchar_t* fileName);

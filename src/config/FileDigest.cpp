@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "config/FileHandle.h"
+#include "Handles.h"
 #include "framework/SystemLibrary.h"
 
 namespace {
@@ -52,9 +52,9 @@ private:
 }  // namespace
 
 bool ComputeFileSha256(const std::wstring& path, Sha256Digest& digest, const std::function<bool()>& keepGoing) {
-    const CFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file.IsOpen()) return false;
+    if (!file.IsValid()) return false;
     CngSha256 hash;
     if (!hash.IsReady()) return false;
     std::vector<unsigned char> buffer(READ_SIZE);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "config/FileHandle.h"
+#include "Handles.h"
 #include "config/PathHelper.h"
 
 namespace {
@@ -35,10 +35,10 @@ bool ReadsBackUnchanged(const std::wstring& value) {
 // without an ANSI form turns into "?". A new or empty file therefore starts as UTF-16 (a
 // byte-order mark alone); an existing ANSI file takes only values with an exact ANSI form.
 bool CanHoldValue(const std::wstring& file, const std::wstring& value) {
-    const CFileHandle handle(CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE,
+    const UniqueHandle handle(CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                          FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!handle.IsOpen()) return false;
+    if (!handle.IsValid()) return false;
     unsigned char head[2] = {};
     DWORD count = 0;
     if (!ReadFile(handle.Get(), head, sizeof(head), &count, nullptr)) return false;

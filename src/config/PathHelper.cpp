@@ -1,6 +1,6 @@
 #include "config/PathHelper.h"
 
-#include "config/FileHandle.h"
+#include "Handles.h"
 
 #include <cwchar>
 #include <new>
@@ -168,16 +168,16 @@ int CPathHelper::WideToAnsiExact(const std::wstring& text, std::string& out) {
 
 unsigned int CPathHelper::QueryFileSize(const std::wstring& path) {
     if (!FitsSizeQuery(path)) return 0;
-    const CFileHandle file(OpenForSize(path));
-    if (!file.IsOpen()) return 0;
+    const UniqueHandle file(OpenForSize(path));
+    if (!file.IsValid()) return 0;
     const DWORD size = GetFileSize(file.Get(), nullptr);
     return size == INVALID_FILE_SIZE ? 0 : size;
 }
 
 int CPathHelper::QueryFileSize64(const std::wstring& path, unsigned long long& size) {
     if (!FitsSizeQuery(path)) return 0;
-    const CFileHandle file(OpenForSize(path));
-    if (!file.IsOpen()) return 0;
+    const UniqueHandle file(OpenForSize(path));
+    if (!file.IsValid()) return 0;
     LARGE_INTEGER value;
     if (!GetFileSizeEx(file.Get(), &value) || value.QuadPart < 0) return 0;
     size = static_cast<unsigned long long>(value.QuadPart);

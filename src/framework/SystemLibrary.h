@@ -1,14 +1,9 @@
 #pragma once
 #include <windows.h>
 
-#include <memory>
 #include <type_traits>
 
-// Owns a loaded module; frees it when it goes out of scope.
-struct LibraryModuleDeleter {
-    void operator()(HMODULE hModule) const { FreeLibrary(hModule); }
-};
-using LibraryModule = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryModuleDeleter>;
+#include "Handles.h"
 
 // A Windows library that is not a known DLL (winhttp, crypt32, ...), loaded at run time from the
 // system folder: importing it statically would let the loader take a copy from the program's
@@ -22,12 +17,12 @@ public:
     template <typename Function>
     bool Resolve(Function& entry, const char* name) const {
         static_assert(std::is_pointer<Function>::value, "entries are function pointers");
-        entry = m_module ? reinterpret_cast<Function>(GetProcAddress(m_module.get(), name)) : nullptr;
+        entry = m_module ? reinterpret_cast<Function>(GetProcAddress(m_module.Get(), name)) : nullptr;
         return entry != nullptr;
     }
 
 private:
-    LibraryModule m_module;
+    UniqueModule m_module;
 };
 
 // Resolves `library`'s entry into the member of the same name, declared with the system

@@ -24,6 +24,6 @@ CWorkerThread::StopOutcome CWorkerThread::StopWithin(DWORD timeoutMs) {
         WaitForSingleObject(m_handle.Get(), TERMINATION_WAIT_MS);
         outcome = StopOutcome::Terminated;
     }
-    m_handle.Close();
+    m_handle.Reset();
     return outcome;
 }

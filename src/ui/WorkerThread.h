@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "framework/UniqueHandle.h"
+#include "Handles.h"
 
 // The one download worker of the dialog. Its handle is owned here, so the watchdog, the
 // completion handler, a confirmed close and the dialog's destructor share it and it is closed

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "framework/UniqueHandle.h"
+#include "Handles.h"
 
 namespace {
 constexpr DWORD kPathCapacity = 1024;

@@ -18,7 +18,7 @@ using Certificate = std::unique_ptr<const CERT_CONTEXT, CertificateFreer>;
 // a server that is not trusted learns nothing of the package's path or query.
 Certificate FetchCertificate(const WinHttpEntries& winHttp, const CertificateEntries& crypt, HINTERNET connection) {
     Certificate none(nullptr, CertificateFreer{crypt.CertFreeCertificateContext});
-    const WinHttpHandle request = MakeWinHttpHandle(
+    const UniqueWinHttp request = MakeWinHttpHandle(
         winHttp, winHttp.WinHttpOpenRequest(connection, L"HEAD", L"/", nullptr, WINHTTP_NO_REFERER,
                                             WINHTTP_DEFAULT_ACCEPT_TYPES,
                                             WINHTTP_FLAG_SECURE | WINHTTP_FLAG_ESCAPE_DISABLE |
@@ -26,13 +26,13 @@ Certificate FetchCertificate(const WinHttpEntries& winHttp, const CertificateEnt
     if (!request) return none;
     DWORD ignore = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID |
                    SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE;
-    if (!winHttp.WinHttpSetOption(request.get(), WINHTTP_OPTION_SECURITY_FLAGS, &ignore, sizeof(ignore))) return none;
+    if (!winHttp.WinHttpSetOption(request.Get(), WINHTTP_OPTION_SECURITY_FLAGS, &ignore, sizeof(ignore))) return none;
     // The handshake is all that is needed; whatever the server answers afterwards is ignored.
-    if (!winHttp.WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0))
+    if (!winHttp.WinHttpSendRequest(request.Get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0))
         return none;
     PCCERT_CONTEXT certificate = nullptr;
     DWORD size = sizeof(certificate);
-    if (!winHttp.WinHttpQueryOption(request.get(), WINHTTP_OPTION_SERVER_CERT_CONTEXT, &certificate, &size))
+    if (!winHttp.WinHttpQueryOption(request.Get(), WINHTTP_OPTION_SERVER_CERT_CONTEXT, &certificate, &size))
         return none;
     return Certificate(certificate, CertificateFreer{crypt.CertFreeCertificateContext});
 }

@@ -2,7 +2,7 @@
 
 #include <string>
 
-CSocket ConnectToAny(const std::vector<CSocketAddress>& addresses, const CDeadline& deadline, CheckFinding& finding) {
+UniqueSocket ConnectToAny(const std::vector<CSocketAddress>& addresses, const CDeadline& deadline, CheckFinding& finding) {
     bool anyRefused = false;
     bool anyTimedOut = false;
     std::wstring detail;
@@ -26,7 +26,7 @@ CSocket ConnectToAny(const std::vector<CSocketAddress>& addresses, const CDeadli
                                  : anyTimedOut ? CheckProblem::ConnectTimedOut
                                                : CheckProblem::ConnectFailed;
     finding = CheckFinding::Fail(problem, detail);
-    return CSocket();
+    return UniqueSocket();
 }
 
 CheckFinding CheckTcpConnect(const std::vector<CSocketAddress>& addresses, DWORD timeoutMs) {
@@ -34,6 +34,6 @@ CheckFinding CheckTcpConnect(const std::vector<CSocketAddress>& addresses, DWORD
     if (!winsock.Ready()) return CheckFinding::Fail(CheckProblem::ConnectFailed, L"Winsock did not start");
     const CDeadline deadline(timeoutMs);
     CheckFinding finding;
-    CSocket connection = ConnectToAny(addresses, deadline, finding);
+    UniqueSocket connection = ConnectToAny(addresses, deadline, finding);
     return finding;
 }

@@ -19,7 +19,7 @@ public:
     static const size_t MAX_LINE = 4096;
     static const size_t MAX_REPLY = 65536;
 
-    explicit CFtpControl(CSocket socket) : m_socket(std::move(socket)) {}
+    explicit CFtpControl(UniqueSocket socket) : m_socket(std::move(socket)) {}
 
     // Reads one whole reply. A multi-line reply ("123-...") ends only at a line that starts with
     // the same code followed by a space.
@@ -31,6 +31,6 @@ public:
 private:
     FtpReplyOutcome ReadLine(std::string& line, const CDeadline& deadline);
 
-    CSocket m_socket;
+    UniqueSocket m_socket;
     std::string m_pending;  // bytes received after the last complete line
 };

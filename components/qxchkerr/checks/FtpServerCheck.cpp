@@ -101,8 +101,8 @@ ServerCheckResult CheckFtpServer(const std::vector<CSocketAddress>& addresses, c
     CWinsockSession winsock;
     if (!winsock.Ready()) return Fail(CheckProblem::ConnectFailed, L"Winsock did not start");
     CheckFinding connected;
-    CSocket socket = ConnectToAny(addresses, deadline, connected);
-    if (!socket.Valid()) return ServerCheckResult{connected, -1};
+    UniqueSocket socket = ConnectToAny(addresses, deadline, connected);
+    if (!socket.IsValid()) return ServerCheckResult{connected, -1};
     CFtpControl control(std::move(socket));
 
     FtpReply greeting;

@@ -127,7 +127,7 @@ struct Response {
 Response Ask(const WinHttpEntries& winHttp, HINTERNET connection, const wchar_t* verb, const std::wstring& object,
              bool secure) {
     Response response;
-    const WinHttpHandle request = MakeWinHttpHandle(
+    const UniqueWinHttp request = MakeWinHttpHandle(
         winHttp, winHttp.WinHttpOpenRequest(connection, verb, object.c_str(), nullptr, WINHTTP_NO_REFERER,
                                             WINHTTP_DEFAULT_ACCEPT_TYPES,
                                             (secure ? WINHTTP_FLAG_SECURE : 0) | WINHTTP_FLAG_ESCAPE_DISABLE |
@@ -137,24 +137,24 @@ Response Ask(const WinHttpEntries& winHttp, HINTERNET connection, const wchar_t*
         return response;
     }
     DWORD_PTR context = reinterpret_cast<DWORD_PTR>(&response.secureFlags);
-    winHttp.WinHttpSetOption(request.get(), WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof(context));
-    winHttp.WinHttpSetStatusCallback(request.get(), OnStatus, WINHTTP_CALLBACK_FLAG_SECURE_FAILURE, 0);
+    winHttp.WinHttpSetOption(request.Get(), WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof(context));
+    winHttp.WinHttpSetStatusCallback(request.Get(), OnStatus, WINHTTP_CALLBACK_FLAG_SECURE_FAILURE, 0);
 
     // A ranged GET asks for one byte only; the body is never read.
     const wchar_t* headers = wcscmp(verb, L"GET") == 0 ? L"Range: bytes=0-0" : WINHTTP_NO_ADDITIONAL_HEADERS;
     const DWORD headersLength = headers == WINHTTP_NO_ADDITIONAL_HEADERS ? 0 : static_cast<DWORD>(-1L);
-    if (!winHttp.WinHttpSendRequest(request.get(), headers, headersLength, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-        !winHttp.WinHttpReceiveResponse(request.get(), nullptr)) {
+    if (!winHttp.WinHttpSendRequest(request.Get(), headers, headersLength, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+        !winHttp.WinHttpReceiveResponse(request.Get(), nullptr)) {
         response.error = GetLastError();
         return response;
     }
     DWORD bytes = sizeof(response.status);
-    if (!winHttp.WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+    if (!winHttp.WinHttpQueryHeaders(request.Get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                                      WINHTTP_HEADER_NAME_BY_INDEX, &response.status, &bytes, WINHTTP_NO_HEADER_INDEX)) {
         response.error = ERROR_WINHTTP_INVALID_SERVER_RESPONSE;
         return response;
     }
-    response.size = SizeOfResponse(winHttp, request.get(), response.status);
+    response.size = SizeOfResponse(winHttp, request.Get(), response.status);
     return response;
 }
 
@@ -168,26 +168,26 @@ ServerCheckResult Probe(const std::wstring& url, DWORD timeoutMs) {
     if (!SplitForWinHttp(winHttp, url, host, port, object, secure))
         return Fail(CheckProblem::UnexpectedResponse, L"WinHTTP cannot split the URL");
 
-    const WinHttpHandle session = MakeWinHttpHandle(
+    const UniqueWinHttp session = MakeWinHttpHandle(
         winHttp, winHttp.WinHttpOpen(L"QXChkErr/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
                                      WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session) return Fail(CheckProblem::UnexpectedResponse, L"WinHttpOpen error " + std::to_wstring(GetLastError()));
     const int timeout = static_cast<int>(timeoutMs);
-    winHttp.WinHttpSetTimeouts(session.get(), timeout, timeout, timeout, timeout);
-    const WinHttpHandle connection =
-        MakeWinHttpHandle(winHttp, winHttp.WinHttpConnect(session.get(), host.c_str(), port, 0));
+    winHttp.WinHttpSetTimeouts(session.Get(), timeout, timeout, timeout, timeout);
+    const UniqueWinHttp connection =
+        MakeWinHttpHandle(winHttp, winHttp.WinHttpConnect(session.Get(), host.c_str(), port, 0));
     if (!connection) return Fail(CheckProblem::UnexpectedResponse, L"WinHttpConnect error " + std::to_wstring(GetLastError()));
 
-    Response response = Ask(winHttp, connection.get(), L"HEAD", object, secure);
+    Response response = Ask(winHttp, connection.Get(), L"HEAD", object, secure);
     // Some servers do not implement HEAD for downloads; a one-byte GET asks the same question.
     if (response.error == 0 && (response.status == 405 || response.status == 501))
-        response = Ask(winHttp, connection.get(), L"GET", object, secure);
+        response = Ask(winHttp, connection.Get(), L"GET", object, secure);
     if (response.error != 0) {
         std::wstring detail = L"WinHTTP error " + std::to_wstring(response.error);
         CheckProblem problem = ProblemOfError(response.error, response.secureFlags);
         // A refused certificate without a named reason is looked at more closely.
         if (problem == CheckProblem::SecureConnectionFailed && secure)
-            problem = DiagnoseServerCertificate(winHttp, connection.get(), host, detail);
+            problem = DiagnoseServerCertificate(winHttp, connection.Get(), host, detail);
         return Fail(problem, detail);
     }
     const CheckProblem problem = ProblemOfStatus(response.status);

@@ -2,20 +2,12 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
 
+#include "Handles.h"
 #include "config/PathHelper.h"
 
 namespace {
-
-struct HandleCloser {
-    void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using CFileHandle = std::unique_ptr<void, HandleCloser>;
-
-// Null for a failed open, so the closer never sees INVALID_HANDLE_VALUE. Keeps the last error.
-CFileHandle Owned(HANDLE handle) { return CFileHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle); }
 
 std::wstring WithoutTrailingSeparator(std::wstring path) {
     while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
@@ -31,8 +23,8 @@ bool IsDirectory(const std::wstring& path) {
 // does not exist at all.
 DWORD ProbeExistingFile(const std::wstring& path) {
     if (path.empty() || GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return ERROR_SUCCESS;
-    const CFileHandle file = Owned(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file) return ERROR_SUCCESS;
     const DWORD error = GetLastError();
     return error == ERROR_SUCCESS ? ERROR_ACCESS_DENIED : error;
@@ -67,13 +59,13 @@ CheckFinding CheckDownloadFolder(const std::wstring& folder, const DownloadFiles
     // A probe file of our own, removed by the system when its handle closes.
     const std::wstring probePath =
         WithoutTrailingSeparator(folder) + L"\\QXChkErr-" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
-    const CFileHandle probe = Owned(CreateFileW(probePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    const UniqueHandle probe(CreateFileW(probePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                         FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     if (!probe)
         return CheckFinding::Fail(CheckProblem::FolderNotWritable, L"create error " + std::to_wstring(GetLastError()));
     const char byte = 0;
     DWORD written = 0;
-    if (!WriteFile(probe.get(), &byte, 1, &written, nullptr) || written != 1)
+    if (!WriteFile(probe.Get(), &byte, 1, &written, nullptr) || written != 1)
         return CheckFinding::Fail(CheckProblem::FolderNotWritable, L"write error " + std::to_wstring(GetLastError()));
 
     const std::wstring* const existing[] = {&files.strPartialPath, &files.strTargetPath};

@@ -45,8 +45,8 @@ ConnectOutcome OutcomeOf(int error) {
 
 ConnectAttempt ConnectWithin(const CSocketAddress& address, const CDeadline& deadline) {
     ConnectAttempt attempt;
-    CSocket s(socket(address.m_storage.ss_family, SOCK_STREAM, IPPROTO_TCP));
-    if (!s.Valid() || !SetBlocking(s.Get(), false)) {
+    UniqueSocket s(socket(address.m_storage.ss_family, SOCK_STREAM, IPPROTO_TCP));
+    if (!s.IsValid() || !SetBlocking(s.Get(), false)) {
         attempt.nError = WSAGetLastError();
         return attempt;
     }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "SocketHandle.h"
 #include "checks/Deadline.h"
 
 // Winsock for the lifetime of the object (WSAStartup is reference counted, so nesting is fine).
@@ -28,46 +29,13 @@ struct CSocketAddress {
     std::wstring ToString() const;  // "127.0.0.1:21", "[::1]:21"
 };
 
-// Owns a socket; closes it once.
-class CSocket {
-public:
-    CSocket() = default;
-    explicit CSocket(SOCKET s) : m_socket(s) {}
-    ~CSocket() { Reset(); }
-    CSocket(CSocket&& other) noexcept : m_socket(other.Release()) {}
-    CSocket& operator=(CSocket&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            m_socket = other.Release();
-        }
-        return *this;
-    }
-    CSocket(const CSocket&) = delete;
-    CSocket& operator=(const CSocket&) = delete;
-
-    SOCKET Get() const { return m_socket; }
-    bool Valid() const { return m_socket != INVALID_SOCKET; }
-    SOCKET Release() {
-        const SOCKET s = m_socket;
-        m_socket = INVALID_SOCKET;
-        return s;
-    }
-    void Reset() {
-        if (m_socket != INVALID_SOCKET) closesocket(m_socket);
-        m_socket = INVALID_SOCKET;
-    }
-
-private:
-    SOCKET m_socket = INVALID_SOCKET;
-};
-
 // How one connection attempt ended.
 enum class ConnectOutcome { Connected, Refused, TimedOut, Unreachable };
 
 struct ConnectAttempt {
     ConnectOutcome outcome = ConnectOutcome::Unreachable;
-    CSocket socket;         // connected and back in blocking mode when outcome is Connected
-    int nError = 0;         // the Winsock error of a failed attempt
+    UniqueSocket socket;  // connected and back in blocking mode when outcome is Connected
+    int nError = 0;       // the Winsock error of a failed attempt
 };
 
 // Connects to one address, waiting no longer than the deadline.

@@ -3,8 +3,7 @@
 #include <wincrypt.h>
 #include <winhttp.h>
 
-#include <memory>
-
+#include "Handles.h"
 #include "framework/SystemLibrary.h"
 
 // The WinHTTP entries the server check uses, from the system folder's winhttp.dll (the checker
@@ -38,15 +37,9 @@ struct WinHttpEntries {
     decltype(&::WinHttpCrackUrl) WinHttpCrackUrl = nullptr;
 };
 
-// Closes a WinHTTP handle through the entries it was made with (which must outlive it).
-struct WinHttpCloser {
-    decltype(&::WinHttpCloseHandle) close = nullptr;
-    void operator()(HINTERNET handle) const { close(handle); }
-};
-using WinHttpHandle = std::unique_ptr<void, WinHttpCloser>;
-
-inline WinHttpHandle MakeWinHttpHandle(const WinHttpEntries& winHttp, HINTERNET handle) {
-    return WinHttpHandle(handle, WinHttpCloser{winHttp.WinHttpCloseHandle});
+// Owns a WinHTTP handle, closed through the entries it was made with (which must outlive it).
+inline UniqueWinHttp MakeWinHttpHandle(const WinHttpEntries& winHttp, HINTERNET handle) {
+    return UniqueWinHttp(handle, winHttp.WinHttpCloseHandle);
 }
 
 // The certificate chain entries of crypt32.dll, from the system folder.

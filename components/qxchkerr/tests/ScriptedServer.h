@@ -29,10 +29,10 @@ public:
                 FD_SET(m_listener.Get(), &readable);
                 timeval wait{0, 50 * 1000};
                 if (select(0, &readable, nullptr, nullptr, &wait) != 1) continue;
-                CSocket client(accept(m_listener.Get(), nullptr, nullptr));
+                UniqueSocket client(accept(m_listener.Get(), nullptr, nullptr));
                 const DWORD timeout = 10000;  // a session gives up on a silent peer
                 setsockopt(client.Get(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof(timeout));
-                if (client.Valid()) session(client.Get());
+                if (client.IsValid()) session(client.Get());
             }
         });
     }
@@ -50,7 +50,7 @@ public:
 
 private:
     CWinsockSession m_winsock;
-    CSocket m_listener{socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)};
+    UniqueSocket m_listener{socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)};
     sockaddr_in m_address{};
     std::atomic<bool> m_stop{false};
     std::thread m_thread;

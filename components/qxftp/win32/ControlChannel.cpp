@@ -7,7 +7,7 @@ namespace qxftp {
 bool ControlChannel::Open(const std::string& host, std::uint16_t port, DWORD connectTimeoutMs,
                           DWORD receiveTimeoutMs, Failure& failure) {
     Close();
-    SocketHandle socket;
+    UniqueSocket socket;
     if (!ConnectToHost(host, port, connectTimeoutMs, socket, failure)) return false;
     m_sendTimeoutMs = receiveTimeoutMs;
     if (!SetSocketTimeouts(socket.Get(), receiveTimeoutMs, m_sendTimeoutMs)) {
@@ -18,17 +18,17 @@ bool ControlChannel::Open(const std::string& host, std::uint16_t port, DWORD con
 }
 
 void ControlChannel::Close() {
-    m_socket.Close();
+    m_socket.Reset();
     m_assembler.Reset();
     m_inputStart = m_inputEnd = 0;
 }
 
 bool ControlChannel::SetReceiveTimeout(DWORD receiveTimeoutMs) {
-    return m_socket.IsOpen() && SetSocketTimeouts(m_socket.Get(), receiveTimeoutMs, m_sendTimeoutMs);
+    return m_socket.IsValid() && SetSocketTimeouts(m_socket.Get(), receiveTimeoutMs, m_sendTimeoutMs);
 }
 
 bool ControlChannel::Send(const char* verb, const std::string& argument, Failure& failure) {
-    if (!m_socket.IsOpen()) return Fail(failure, QXFTP_E_NOT_LOGGED_ON, "not connected");
+    if (!m_socket.IsValid()) return Fail(failure, QXFTP_E_NOT_LOGGED_ON, "not connected");
     std::string line;
     if (!FormatCommand(verb, argument, line)) {
         return Fail(failure, QXFTP_E_INVALID_ARGUMENT,
@@ -42,7 +42,7 @@ bool ControlChannel::Send(const char* verb, const std::string& argument, Failure
 }
 
 bool ControlChannel::ReadReply(FtpReply& reply, Failure& failure) {
-    if (!m_socket.IsOpen()) return Fail(failure, QXFTP_E_NOT_LOGGED_ON, "not connected");
+    if (!m_socket.IsValid()) return Fail(failure, QXFTP_E_NOT_LOGGED_ON, "not connected");
     m_assembler.Reset();
     for (;;) {
         if (m_inputStart < m_inputEnd) {

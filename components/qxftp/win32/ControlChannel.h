@@ -16,7 +16,7 @@ public:
     bool Open(const std::string& host, std::uint16_t port, DWORD connectTimeoutMs, DWORD receiveTimeoutMs,
               Failure& failure);
     void Close();
-    bool IsOpen() const { return m_socket.IsOpen(); }
+    bool IsOpen() const { return m_socket.IsValid(); }
     SOCKET Socket() const { return m_socket.Get(); }
 
     // How long one reply may take; the next read uses it.
@@ -30,7 +30,7 @@ public:
 private:
     static constexpr size_t kInputCapacity = 4096;
 
-    SocketHandle m_socket;
+    UniqueSocket m_socket;
     ReplyAssembler m_assembler;
     char m_input[kInputCapacity] = {};
     size_t m_inputStart = 0;

@@ -82,11 +82,11 @@ private:
     bool QuerySize(const std::string& remotePath, std::uint64_t& size, Failure& failure);
     // The MDTM stamp, or empty when the server offers none for the file.
     bool QueryModified(const std::string& remotePath, std::string& stamp, Failure& failure);
-    bool OpenPassive(SocketHandle& data, Failure& failure);
+    bool OpenPassive(UniqueSocket& data, Failure& failure);
     bool StartAfresh(LocalFile& file, const StateRecord& record, const std::string& stamp, Failure& failure);
     // Reads the data connection to its end into `sink`; false when stopped or failed, or when
     // more than `expected` bytes arrive.
-    bool ReceiveData(SocketHandle& data, DataSink& sink, TransferProgress* progress, std::uint64_t offset,
+    bool ReceiveData(UniqueSocket& data, DataSink& sink, TransferProgress* progress, std::uint64_t offset,
                      std::uint64_t expected, std::uint64_t& received, Failure& failure);
     // The final reply of a transfer, waited for briefly when the transfer is known to be short.
     bool ReadFinalReply(bool shortWait, FtpReply& reply, Failure& failure);

@@ -29,7 +29,7 @@ bool AllocateBuffer(std::vector<char>& buffer, Failure& failure) {
 
 }  // namespace
 
-bool FtpSession::OpenPassive(SocketHandle& data, Failure& failure) {
+bool FtpSession::OpenPassive(UniqueSocket& data, Failure& failure) {
     std::uint16_t port = 0;
     FtpReply reply;
     bool havePort = false;
@@ -67,7 +67,7 @@ bool FtpSession::StartAfresh(LocalFile& file, const StateRecord& record, const s
     return file.TruncateToZero(failure) && record.Write(stamp, failure);
 }
 
-bool FtpSession::ReceiveData(SocketHandle& data, DataSink& sink, TransferProgress* progress, std::uint64_t offset,
+bool FtpSession::ReceiveData(UniqueSocket& data, DataSink& sink, TransferProgress* progress, std::uint64_t offset,
                              std::uint64_t expected, std::uint64_t& received, Failure& failure) {
     std::vector<char> buffer;
     if (!AllocateBuffer(buffer, failure)) return false;
@@ -151,7 +151,7 @@ bool FtpSession::Download(const std::string& remotePath, const std::wstring& loc
     // The file is held against writers, so its end is still where the plan saw it.
     if (plan.action == ResumeAction::ContinueAtOffset && !file.SeekTo(offset, failure)) return false;
 
-    SocketHandle data;
+    UniqueSocket data;
     if (!OpenPassive(data, failure)) return false;
     FtpReply reply;
     if (offset > 0) {
@@ -173,7 +173,7 @@ bool FtpSession::Download(const std::string& remotePath, const std::wstring& loc
     TransferProgress progress(callback, context, remoteSize);
     std::uint64_t received = 0;
     const bool dataEnded = ReceiveData(data, sink, &progress, offset, remoteSize - offset, received, failure);
-    data.Close();
+    data.Reset();
     if (!dataEnded) {
         // Stopped, timed out or the local file failed: the control connection is in an unknown
         // state (a transfer reply may still come), so the session ends here.
@@ -220,7 +220,7 @@ bool FtpSession::Upload(const std::wstring& localPath, const std::string& remote
     }
     if (!file.SeekTo(offset, failure)) return false;
 
-    SocketHandle data;
+    UniqueSocket data;
     if (!OpenPassive(data, failure)) return false;
     const char* verb = offset > 0 ? "APPE" : "STOR";
     if (!m_control.Command(verb, remotePath, reply, failure)) return false;
@@ -251,7 +251,7 @@ bool FtpSession::Upload(const std::wstring& localPath, const std::string& remote
         }
     }
     shutdown(data.Get(), SD_SEND);
-    data.Close();
+    data.Reset();
     if (finalReplyPending && !ReadFinalReply(false, reply, failure)) return false;
     if (reply.code != 226 && reply.code != 250) {
         return Fail(failure, QXFTP_E_INCOMPLETE, "the server reports the transfer failed", &reply);
@@ -270,7 +270,7 @@ bool FtpSession::Upload(const std::wstring& localPath, const std::string& remote
 
 bool FtpSession::FirstName(const std::string& remotePath, size_t maxLength, std::string& name, Failure& failure) {
     if (!RequireLogon(failure)) return false;
-    SocketHandle data;
+    UniqueSocket data;
     if (!OpenPassive(data, failure)) return false;
     FtpReply reply;
     if (!m_control.Command("NLST", remotePath, reply, failure)) return false;
@@ -281,7 +281,7 @@ bool FtpSession::FirstName(const std::string& remotePath, size_t maxLength, std:
     FirstLineSink sink(maxLength);
     std::uint64_t received = 0;
     const bool dataEnded = ReceiveData(data, sink, nullptr, 0, UINT64_MAX, received, failure);
-    data.Close();
+    data.Reset();
     if (!dataEnded) {
         DropConnection();
         return false;

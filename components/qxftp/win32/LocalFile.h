@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "Handles.h"
 #include "win32/Failure.h"
 
 namespace qxftp {
@@ -14,7 +15,6 @@ namespace qxftp {
 class LocalFile {
 public:
     LocalFile() = default;
-    ~LocalFile() { Close(); }
     LocalFile(const LocalFile&) = delete;
     LocalFile& operator=(const LocalFile&) = delete;
 
@@ -33,7 +33,7 @@ public:
     bool Read(char* buffer, size_t capacity, size_t& read, Failure& failure);
 
 private:
-    HANDLE m_handle = INVALID_HANDLE_VALUE;
+    UniqueHandle m_handle;
     std::wstring m_path;
 };
 

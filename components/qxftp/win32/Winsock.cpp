@@ -24,9 +24,9 @@ DWORD Remaining(ULONGLONG deadline) {
 }
 
 // Connects with a deadline: a non-blocking connect and a wait for it, then blocking again.
-bool ConnectBefore(const sockaddr* address, int length, ULONGLONG deadline, SocketHandle& out, int& error) {
-    SocketHandle socket(::socket(address->sa_family, SOCK_STREAM, IPPROTO_TCP));
-    if (!socket.IsOpen()) {
+bool ConnectBefore(const sockaddr* address, int length, ULONGLONG deadline, UniqueSocket& out, int& error) {
+    UniqueSocket socket(::socket(address->sa_family, SOCK_STREAM, IPPROTO_TCP));
+    if (!socket.IsValid()) {
         error = WSAGetLastError();
         return false;
     }
@@ -84,28 +84,7 @@ WinsockRuntime::~WinsockRuntime() {
     if (m_ready) WSACleanup();
 }
 
-SocketHandle& SocketHandle::operator=(SocketHandle&& other) noexcept {
-    if (this != &other) {
-        Close();
-        m_socket = other.Release();
-    }
-    return *this;
-}
-
-SOCKET SocketHandle::Release() {
-    const SOCKET socket = m_socket;
-    m_socket = INVALID_SOCKET;
-    return socket;
-}
-
-void SocketHandle::Close() {
-    if (m_socket != INVALID_SOCKET) {
-        closesocket(m_socket);
-        m_socket = INVALID_SOCKET;
-    }
-}
-
-bool ConnectToHost(const std::string& host, std::uint16_t port, DWORD timeoutMs, SocketHandle& out,
+bool ConnectToHost(const std::string& host, std::uint16_t port, DWORD timeoutMs, UniqueSocket& out,
                    Failure& failure) {
     std::string name = host;
     if (name.size() >= 2 && name.front() == '[' && name.back() == ']') name = name.substr(1, name.size() - 2);
@@ -137,7 +116,7 @@ bool ConnectToHost(const std::string& host, std::uint16_t port, DWORD timeoutMs,
     return Fail(failure, QXFTP_E_CONNECT, why + name + ":" + service + ErrorNumber(error));
 }
 
-bool ConnectToAddress(const SocketAddress& address, DWORD timeoutMs, SocketHandle& out, Failure& failure) {
+bool ConnectToAddress(const SocketAddress& address, DWORD timeoutMs, UniqueSocket& out, Failure& failure) {
     int error = 0;
     if (ConnectBefore(reinterpret_cast<const sockaddr*>(&address.storage), address.length,
                       GetTickCount64() + timeoutMs, out, error)) {

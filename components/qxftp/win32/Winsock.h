@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "SocketHandle.h"
 #include "win32/Failure.h"
 
 namespace qxftp {
@@ -23,26 +24,6 @@ private:
     bool m_ready = false;
 };
 
-// An owned socket, closed when the object ends.
-class SocketHandle {
-public:
-    SocketHandle() = default;
-    explicit SocketHandle(SOCKET socket) : m_socket(socket) {}
-    ~SocketHandle() { Close(); }
-    SocketHandle(SocketHandle&& other) noexcept : m_socket(other.Release()) {}
-    SocketHandle& operator=(SocketHandle&& other) noexcept;
-    SocketHandle(const SocketHandle&) = delete;
-    SocketHandle& operator=(const SocketHandle&) = delete;
-
-    SOCKET Get() const { return m_socket; }
-    bool IsOpen() const { return m_socket != INVALID_SOCKET; }
-    SOCKET Release();
-    void Close();
-
-private:
-    SOCKET m_socket = INVALID_SOCKET;
-};
-
 // A socket address of either family.
 struct SocketAddress {
     sockaddr_storage storage{};
@@ -51,11 +32,11 @@ struct SocketAddress {
 
 // Connects to host:port, trying each address the name resolves to, all within `timeoutMs`
 // together. The host may be a name, an IPv4 address or an IPv6 address (with or without [ ]).
-bool ConnectToHost(const std::string& host, std::uint16_t port, DWORD timeoutMs, SocketHandle& out,
+bool ConnectToHost(const std::string& host, std::uint16_t port, DWORD timeoutMs, UniqueSocket& out,
                    Failure& failure);
 
 // Connects to one address within `timeoutMs`.
-bool ConnectToAddress(const SocketAddress& address, DWORD timeoutMs, SocketHandle& out, Failure& failure);
+bool ConnectToAddress(const SocketAddress& address, DWORD timeoutMs, UniqueSocket& out, Failure& failure);
 
 // The connected peer's address with another port.
 bool PeerAddressWithPort(SOCKET socket, std::uint16_t port, SocketAddress& out);
