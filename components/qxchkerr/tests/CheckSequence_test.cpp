@@ -37,15 +37,12 @@ std::string N(CheckProblem problem) { return std::to_string(int(problem)) + " ";
 TEST(CheckSequence, LaterNetworkChecksAreSkippedAfterAFailureButLocalOnesRun) {
     fennick_testing::ScratchFolder root;
     const std::wstring folder = root.Path() + L"\\";
-    CScriptedServer ftp([](SOCKET s) {
-        SendText(s, "220 ready\r\n");
-        for (std::string line = ReceiveLine(s); !line.empty(); line = ReceiveLine(s))
-            SendText(s, line.compare(0, 4, "SIZE") == 0 ? "213 4096\r\n" : "230 in\r\n");
+    CScriptedServer ftp([](const std::string& line) {
+        return std::string(line.empty() ? "220 ready" : line.compare(0, 4, "SIZE") == 0 ? "213 4096" : "230 in");
     });
     EXPECT_EQ(RunChecks(L"ftp://127.0.0.1:" + std::to_wstring(ftp.Port()) + L"/pub/setup.exe", folder + L"Vantrel\\Fennick\\"),
               "P P P P P P ");
-    int closedPort = 0;
-    { closedPort = CScriptedServer([](SOCKET) {}).Port(); }
+    const int closedPort = CScriptedServer([](const std::string&) { return std::string(); }).Port();  // now closed
     const std::string refused = N(CheckProblem::ConnectRefused), skipped = N(CheckProblem::EarlierCheckFailed);
     const std::wstring closedFtp = L"ftp://127.0.0.1:" + std::to_wstring(closedPort) + L"/pub/setup.exe";
     EXPECT_EQ(RunChecks(closedFtp, folder), "P P " + refused + skipped + "P " + N(CheckProblem::SizeUnknown));
