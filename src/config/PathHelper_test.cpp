@@ -4,10 +4,8 @@
 
 #include "config/TestScratch.h"
 
-using fennick_testing::ScratchFolder;
-
 // Light checks of every helper, with one capacity row; the URL-facing names carry the weight.
-TEST(PathHelper, NamesAndInPlaceOperations) {
+TEST(PathHelper, NamesFoldersAndSixtyFourBitSizes) {
     CPathHelper h;
     const struct {
         std::wstring input, fileName, baseName;
@@ -33,11 +31,7 @@ TEST(PathHelper, NamesAndInPlaceOperations) {
     }
     std::string ansi;
     if (GetACP() != CP_UTF8) { EXPECT_EQ(h.WideToAnsiExact(L"a\U0001F600.exe", ansi), 0) << "no best fit"; }
-}
-
-TEST(PathHelper, FoldersAndSixtyFourBitSizes) {
-    CPathHelper h;
-    ScratchFolder scratch;
+    fennick_testing::ScratchFolder scratch;
     // A leading "\\?\" must survive, or the levels land elsewhere on the current drive.
     h.CreateDirectories(L"\\\\?\\" + scratch.Path() + L"\\a/b//c\\");
     EXPECT_EQ(h.PathExists(scratch / L"a\\b\\c"), 1);

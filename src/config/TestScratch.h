@@ -1,10 +1,9 @@
 #pragma once
 // The one scratch-folder fixture of the unit tests (header only, so it stays out of the products):
-// a fresh folder under %TEMP%, removed with everything in it, and a raw file writer.
+// a fresh folder under %TEMP%, removed with everything in it.
 #include <windows.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 namespace fennick_testing {
@@ -26,11 +25,5 @@ private:
     std::wstring m_path;
     std::error_code m_error;
 };
-
-// Writes bytes as they stand (replacing the file); true when all were written.
-inline bool WriteBytes(const std::wstring& path, const std::string& bytes) {
-    std::ofstream out(std::filesystem::path(path), std::ios::binary);
-    return out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())).flush().good();
-}
 
 }  // namespace fennick_testing
