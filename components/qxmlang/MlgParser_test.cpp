@@ -4,13 +4,13 @@
 
 #include "LanguageId.h"
 #include "SettingsParser.h"
+#include "TextFile.h"
 
 namespace {
 std::wstring Text(const MessageTable& table, std::vector<unsigned short> languages, int number) {
     const std::wstring* text = table.Find(languages, number);
     return text ? *text : L"<none>";
 }
-
 }  // namespace
 
 // Each malformed line is listed with its reason and skipped; the rest of the file stays usable.
@@ -31,13 +31,12 @@ TEST(MlgParser, SkipsAndListsMalformedLinesAndKeepsTheRest) {
         {L"[0x0407,]", int(LineProblem::BadSectionHeader)}, {L"[0x0407]", -1}, {L"4=ok", -1},
     };
     std::wstring text;
-    std::vector<std::pair<int, int>> expected;
+    std::vector<std::pair<int, int>> expected, problems;
     for (size_t i = 0; i < sizeof lines / sizeof lines[0]; ++i) {
         text += lines[i].line + L"\n";
         if (lines[i].problem >= 0) expected.emplace_back(static_cast<int>(i) + 1, lines[i].problem);
     }
     const ParsedMessages parsed = ParseMessages(text);
-    std::vector<std::pair<int, int>> problems;
     for (const RejectedLine& rejected : parsed.rejected) problems.emplace_back(rejected.line, int(rejected.problem));
     EXPECT_EQ(problems, expected);
     EXPECT_EQ(Text(parsed.table, {0x0409}, 1), L"first");
@@ -47,25 +46,7 @@ TEST(MlgParser, SkipsAndListsMalformedLinesAndKeepsTheRest) {
     EXPECT_EQ(Text(parsed.table, {0x0407}, 4), L"ok");
 }
 
-TEST(LanguageId, HexOrDecimalIdsThatNameALanguageAlsoInTheSettings) {
-    unsigned short id = 7;
-    for (const wchar_t* bad : {L"0x", L"0x0400", L"0", L"65536", L"0x04 04", L"en-US", L"-1033"})
-        EXPECT_FALSE(ParseLanguageId(bad, id)) << bad;
-    EXPECT_EQ(id, 7);
-    const struct {
-        const wchar_t* settings;
-        unsigned short fallback;
-    } settings[] = {
-        {L"; c\n[ language ]\n  fallback = 1041 \n", 0x0411},  // names without case, blanks around
-        {L"[Language]\nFallback= 0x0C04 \n", 0x0C04},
-        {L"[Other]\nFallback=0x0404\n[Language]\nSomething=1\n", 0},
-        {L"[Language]\nFallback=0x0404\nFallback=junk\n", 0},  // the last value counts
-        {L"Fallback=0x0404\n", 0},
-    };
-    for (const auto& c : settings) EXPECT_EQ(ParseLanguageSettings(c.settings).fallbackLanguage, c.fallback) << c.settings;
-}
-
-TEST(MlgParser, KeepsTextsAsTheyStandAndEachFallsBackAlongTheChainOnItsOwn) {
+TEST(MlgParser, KeepsTextsAsTheyStandAndEachFallsBackAlongTheChainOfLanguages) {
     const ParsedMessages parsed = ParseMessages(
         L"; comment\r\n# another\r\n\r\n[0x0409]\r\n1=en 1\r\n2=en 2\r\n3=en 3\r\n  4 =  en = 4 \\n \r\n"
         L"[0x0411]\n1=ja 1\n2=ja 2\n3=\n"
@@ -82,4 +63,30 @@ TEST(MlgParser, KeepsTextsAsTheyStandAndEachFallsBackAlongTheChainOnItsOwn) {
     EXPECT_EQ(Text(parsed.table, {0x1007}, 1), L"de 1");
     // A language missing entirely goes to the settings language.
     EXPECT_EQ(Text(parsed.table, LanguageCandidates(0x0419, 0x0411), 1), L"ja 1");
+    // Ids are hex or decimal and name a language, also in the settings.
+    unsigned short id = 7;
+    for (const wchar_t* bad : {L"0x", L"0x0400", L"0", L"65536", L"0x04 04", L"en-US", L"-1033"})
+        EXPECT_FALSE(ParseLanguageId(bad, id)) << bad;
+    EXPECT_EQ(id, 7);
+    const std::pair<const wchar_t*, unsigned short> settings[] = {
+        {L"; c\n[ language ]\n  fallback = 1041 \n", 0x0411},  // names without case, blanks around
+        {L"[Other]\nFallback=0x0404\n[Language]\nSomething=1\n", 0},
+        {L"[Language]\nFallback=0x0404\nFallback=junk\n", 0},  // the last value counts
+    };
+    for (const auto& [text, fallback] : settings) EXPECT_EQ(ParseLanguageSettings(text).fallbackLanguage, fallback) << text;
+}
+
+TEST(TextFile, DecodesUtf8AndUtf16ByTheirMarksAndRefusesDamage) {
+    const std::pair<std::string, bool> cases[] = {
+        {"a=\xE5\xAE\x89\xE8\xA3\x9D", 1}, {"\xEF\xBB\xBF" "a=\xE5\xAE\x89\xE8\xA3\x9D", 1},
+        {std::string("\xFF\xFE" "a\0=\0\x89\x5B\xDD\x88", 10), 1}, {std::string("\xFE\xFF\0a\0=\x5B\x89\x88\xDD", 10), 1},
+        // cut or overlong UTF-8; odd UTF-16 byte count; unpaired surrogate
+        {"1=\xE5\xAE", 0}, {"1=\xC0\xAF", 0},
+        {std::string("\xFF\xFE" "a\0b", 5), 0}, {std::string("\xFF\xFE\x00\xD8" "a\0", 6), 0},
+    };
+    for (const auto& [bytes, decoded] : cases) {
+        std::wstring out = L"unchanged";
+        EXPECT_EQ(DecodeText(bytes, out), decoded) << bytes;
+        EXPECT_EQ(out, decoded ? L"a=\u5B89\u88DD" : L"unchanged") << bytes;
+    }
 }

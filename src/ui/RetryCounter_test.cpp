@@ -9,15 +9,11 @@ TEST(RetryCounter, FourFailuresStartTheCheckerTheFifthShowsTheMessage) {
         FailureAction action;
         const wchar_t* counter;
     } cases[] = {
-        {L"ERR", checker, L"1"}, {L"3", checker, L"4"}, {L"4", message, L"0"}, {L"0", checker, L"1"},
-        // The stored text is read as a signed decimal prefix; only the exact "ERR" means missing.
-        {L"err", checker, L"1"}, {L"", checker, L"1"}, {L" 2x", checker, L"3"},
-        // A negative count would never reach the message: it counts as 0.
-        {L"-5", checker, L"1"},
-        {L"17", message, L"0"},
+        {L"ERR", checker, L"1"}, {L"3", checker, L"4"}, {L"4", message, L"0"}, {L"17", message, L"0"},
+        {L" 2x", checker, L"3"},  // read as a signed decimal prefix
+        {L"-5", checker, L"1"},   // a negative count would never reach the message: it counts as 0
         // Far beyond 64 bits: saturates instead of wrapping to a small or negative count.
-        {L"99999999999999999999", message, L"0"},
-        {L"-99999999999999999999", checker, L"1"},
+        {L"99999999999999999999", message, L"0"}, {L"-99999999999999999999", checker, L"1"},
     };
     for (const auto& c : cases) {
         const FailureDecision decision = DecideAfterFailure(c.stored);

@@ -23,12 +23,11 @@ TEST(CheckerTexts, ShippedMessageFileHoldsEveryTextInEveryLanguage) {
     ASSERT_EQ(ReadTextFile(path, text), TextFileStatus::Read) << "FENNICKMSG.MLG";
     const ParsedMessages parsed = ParseMessages(text);
     EXPECT_TRUE(parsed.rejected.empty());
-    for (unsigned short language : {0x0404, 0x0804, 0x0409, 0x0411, 0x0412, 0x0407, 0x040C}) {
+    for (unsigned short language : {0x0404, 0x0804, 0x0409, 0x0411, 0x0412, 0x0407, 0x040C})
         for (int number : numbers) {
             const std::wstring* found = parsed.table.Find({language}, number);
             ASSERT_TRUE(found && !found->empty()) << std::hex << language << std::dec << " text " << number;
             if (language == 0x0409) { EXPECT_EQ(*found, BuiltInEnglishText(number)) << number; }
         }
-    }
     EXPECT_EQ(CCheckerTexts([](int) { return std::wstring(); }).Get(TEXT_BUTTON_CLOSE), L"&Close");
 }

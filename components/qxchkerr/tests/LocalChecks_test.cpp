@@ -26,7 +26,6 @@ TEST(AddressCheck, FindsWhatTheInstallerCannotDownload) {
     EXPECT_EQ(CheckDownloadAddress(L"http://host/a.exe", std::wstring(64, L'F')).finding.problem, CheckProblem::None);
     const AddressCheckResult ftp = CheckDownloadAddress(L"  ftp://u:pw@files.example:2121/pub/My%20Setup.exe \r\n");
     EXPECT_EQ(ftp.strUrl, L"ftp://u:pw@files.example:2121/pub/My%20Setup.exe");
-    EXPECT_EQ(ftp.parts.m_nPort, 2121);
     EXPECT_EQ(ftp.strFileName, L"My Setup.exe");
 }
 
@@ -40,8 +39,7 @@ TEST(LocalChecks, FolderAndDiskRoom) {
 
     ASSERT_TRUE(CheckDownloadFolder(folder, files).Passed());
     EXPECT_NE(GetFileAttributesW((root / L"not\\yet\\there").c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(CheckDownloadFolder(L"", DownloadFiles()).problem, CheckProblem::DocumentsUnavailable);
-    ASSERT_TRUE(fennick_testing::WriteBytes(root / L"Vantrel", "a file where a folder belongs"));
+    ASSERT_TRUE(WriteIniString(root / L"Vantrel", L"a", L"file", L"where a folder belongs"));
     const std::wstring blocked = root / L"Vantrel\\Fennick\\";
     EXPECT_EQ(CheckDownloadFolder(blocked, MakeDownloadFiles(blocked, L"setup.exe")).problem,
               CheckProblem::FolderCannotCreate);

@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "protocol/ReplyValues.h"
 
 namespace qxftp {
@@ -15,36 +12,28 @@ namespace {
 std::vector<std::string> FeedAll(const std::string& text, size_t pieceSize) {
     std::vector<std::string> out;
     ReplyAssembler assembler;
-    size_t restStart = 0;
-    for (size_t pos = 0; pos < text.size(); pos += pieceSize) {
-        const size_t piece = std::min(pieceSize, text.size() - pos);
-        for (size_t offset = 0; offset < piece;) {
-            size_t consumed = 0;
-            const auto status = assembler.Feed(text.data() + pos + offset, piece - offset, consumed);
-            offset += consumed;
-            if (status == ReplyAssembler::Status::Malformed) return {"malformed"};
-            if (status != ReplyAssembler::Status::Complete) continue;
-            const FtpReply& r = assembler.Reply();
-            out.push_back(std::to_string(r.code) + " " + r.firstLine + "|" + r.lastLine);
-            assembler.Reset();
-            restStart = pos + offset;
-        }
+    size_t done = 0;
+    for (size_t pos = 0, consumed = 0; pos < text.size(); pos += consumed) {
+        const size_t piece = std::min(pieceSize - pos % pieceSize, text.size() - pos);
+        const auto status = assembler.Feed(text.data() + pos, piece, consumed);
+        if (status == ReplyAssembler::Status::Malformed) return {"malformed"};
+        if (status != ReplyAssembler::Status::Complete) continue;
+        const FtpReply& r = assembler.Reply();
+        out.push_back(std::to_string(r.code) + " " + r.firstLine + "|" + r.lastLine);
+        assembler.Reset();
+        done = pos + consumed;
     }
-    out.push_back("rest:" + text.substr(restStart));
+    out.push_back("rest:" + text.substr(done));
     return out;
 }
 
 TEST(ReplyAssembler, SameRepliesWhateverThePiecesOfTheStream) {
     const std::string stream =
-        "220-Welcome\r\n"
-        "230 an inner line may carry another code\r\n"
-        "220-or the same code with a dash\r\n"
-        " 220 indented, so not the end\r\n"
-        "220 Ready.\r\n"
-        "331 Password required\n"  // bare LF
-        "150 go\r\n226 done\r\n"   // the next reply's bytes stay for it
-        "200\r\n"                  // code alone
-        "213 12345";               // not finished yet
+        "220-Welcome\r\n230 an inner line may carry another code\r\n220-or the same code with a dash\r\n"
+        " 220 indented, so not the end\r\n220 Ready.\r\n"
+        "331 Password required\n"       // bare LF
+        "150 go\r\n226 done\r\n200\r\n"  // the next reply's bytes stay for it; a code alone
+        "213 12345";                    // not finished yet
     const std::vector<std::string> expected = {"220 Welcome|Ready.", "331 Password required|Password required",
                                                "150 go|go", "226 done|done", "200 |", "rest:213 12345"};
     for (size_t piece : {1, 2, 7, 4096}) EXPECT_EQ(FeedAll(stream, piece), expected) << piece;
@@ -56,10 +45,9 @@ TEST(ReplyAssembler, RefusesWhatIsNotAReplyAndBoundsLinesAndReplies) {
     std::string endless = "220-start\r\n";
     for (size_t i = 0; i < ReplyAssembler::kMaxLines; ++i) endless += "220-more\r\n";
     // A line without end is refused as soon as it passes the bound, not when it ends.
-    for (const std::string& text : {std::string("hello\r\n"), std::string("22\r\n"), std::string("600 high\r\n"),
-                                    std::string("099 low\r\n"), std::string("220x\r\n"), std::string("2a0 x\r\n"),
-                                    std::string("\r\n"), "220 " + longest + "y\r\n", "220 " + std::string(100000, 'z'),
-                                    endless + "220 end\r\n"})
+    for (const std::string& text : std::vector<std::string>{"hello\r\n", "22\r\n", "600 high\r\n", "099 low\r\n", "220x\r\n",
+                                                         "2a0 x\r\n", "\r\n", "220 " + longest + "y\r\n",
+                                                         "220 " + std::string(100000, 'z'), endless + "220 end\r\n"})
         EXPECT_EQ(FeedAll(text, 4096), std::vector<std::string>{"malformed"}) << text.substr(0, 20);
 }
 
@@ -71,10 +59,8 @@ std::string Value(char kind, int code, const std::string& text) {
     std::uint64_t size = 7;
     std::uint16_t port = 7;
     std::string stamp = "7";
-    const bool ok = kind == 'S'   ? ParseSizeReply(r, size)
-                    : kind == 'M' ? ParseModifiedReply(r, stamp)
-                    : kind == 'E' ? ParseExtendedPassiveReply(r, port)
-                                  : ParsePassiveReply(r, port);
+    const bool ok = kind == 'S' ? ParseSizeReply(r, size) : kind == 'M' ? ParseModifiedReply(r, stamp)
+                    : kind == 'E' ? ParseExtendedPassiveReply(r, port) : ParsePassiveReply(r, port);
     const std::string value = kind == 'S' ? std::to_string(size) : kind == 'M' ? stamp : std::to_string(port);
     return ok ? value : value == "7" ? "refused" : "changed";
 }

@@ -8,41 +8,37 @@ namespace {
 
 TEST(ResumePlan, ContinuesOnlyTheBeginningOfTheSameVersion) {
     const std::uint64_t big = 5ull << 30;  // above 4 GiB: no 32-bit shortcut anywhere
-    const char *t1 = "20240101000000", *t2 = "20240101000001";
+    const std::string t1 = "20240101000000", t2 = "20240101000001";
+    using A = ResumeAction;
     const struct {
-        const char* name;
         ResumeFacts facts;
         ResumeAction action;
         std::uint64_t offset;
     } cases[] = {
-        {"replace mode always starts afresh", ResumeFacts{false, true, 10, 100, t1, t1}, ResumeAction::StartFromZero, 0},
-        {"no local file", ResumeFacts{true, false, 0, 100, t1, t1}, ResumeAction::StartFromZero, 0},
-        {"same version, partial", ResumeFacts{true, true, 40, 100, t1, t1}, ResumeAction::ContinueAtOffset, 40},
-        {"same version, above 4 GiB", ResumeFacts{true, true, big - 1, big, t1, t1}, ResumeAction::ContinueAtOffset, big - 1},
-        {"same version, complete", ResumeFacts{true, true, 100, 100, t1, t1}, ResumeAction::NothingToTransfer, 0},
-        {"local longer than remote", ResumeFacts{true, true, 101, 100, t1, t1}, ResumeAction::StartFromZero, 0},
-        {"new version at the same size", ResumeFacts{true, true, 40, 100, t2, t1}, ResumeAction::StartFromZero, 0},
-        {"stamp now but none recorded", ResumeFacts{true, true, 40, 100, t1, ""}, ResumeAction::StartFromZero, 0},
-        {"server without MDTM: sizes decide", ResumeFacts{true, true, 40, 100, "", t1}, ResumeAction::ContinueAtOffset, 40},
-        {"empty remote file, empty local", ResumeFacts{true, true, 0, 0, "", ""}, ResumeAction::NothingToTransfer, 0},
+        {{false, true, 10, 100, t1, t1}, A::StartFromZero, 0},  // replace mode always starts afresh
+        {{true, false, 0, 100, t1, t1}, A::StartFromZero, 0},   // no local file
+        {{true, true, 40, 100, t1, t1}, A::ContinueAtOffset, 40},
+        {{true, true, big - 1, big, t1, t1}, A::ContinueAtOffset, big - 1},
+        {{true, true, 100, 100, t1, t1}, A::NothingToTransfer, 0},
+        {{true, true, 101, 100, t1, t1}, A::StartFromZero, 0},  // local longer than remote
+        {{true, true, 40, 100, t2, t1}, A::StartFromZero, 0},   // new version at the same size
+        {{true, true, 40, 100, t1, ""}, A::StartFromZero, 0},   // a stamp now but none recorded
+        {{true, true, 40, 100, "", t1}, A::ContinueAtOffset, 40},  // no MDTM: the sizes decide
+        {{true, true, 0, 0, "", ""}, A::NothingToTransfer, 0},     // empty remote file, empty local
     };
     for (const auto& c : cases) {
         const ResumePlan plan = PlanResume(c.facts);
-        EXPECT_EQ(plan.action, c.action) << c.name;
-        EXPECT_EQ(plan.offset, c.offset) << c.name;
+        EXPECT_EQ(plan.action, c.action) << c.facts.localSize << " " << c.facts.remoteModified;
+        EXPECT_EQ(plan.offset, c.offset) << c.facts.localSize << " " << c.facts.remoteModified;
     }
-}
-
-TEST(ResumePlan, WholeDownloadNeedsPositiveReplyAndExactCount) {
-    EXPECT_TRUE(IsWholeDownload(226, 0, 100, 100));
-    EXPECT_TRUE(IsWholeDownload(250, 40, 60, 100));
-    EXPECT_FALSE(IsWholeDownload(226, 40, 59, 100));   // reset seen as a clean end
-    EXPECT_FALSE(IsWholeDownload(226, 40, 61, 100));   // the file grew meanwhile
-    EXPECT_FALSE(IsWholeDownload(426, 0, 100, 100));   // all bytes, but the server says aborted
-    EXPECT_FALSE(IsWholeDownload(226, 200, 0, 100));   // offset past the end
-    const std::uint64_t big = 6ull << 30;
-    EXPECT_TRUE(IsWholeDownload(226, big - 10, 10, big));
-    EXPECT_FALSE(IsWholeDownload(226, big - 10, 10 + (1ull << 32), big));
+    // A whole file needs a positive final reply and exactly the expected count (a reset looks
+    // like a clean end; the file may grow meanwhile; 426 after all bytes is still an abort).
+    EXPECT_TRUE(IsWholeDownload(226, 0, 100, 100) && IsWholeDownload(250, 40, 60, 100));
+    for (const auto& [code, offset, received] :
+         {std::tuple<int, int, int>{226, 40, 59}, {226, 40, 61}, {426, 0, 100}, {226, 200, 0}})
+        EXPECT_FALSE(IsWholeDownload(code, offset, received, 100)) << code << " " << offset << " " << received;
+    EXPECT_TRUE(IsWholeDownload(226, (6ull << 30) - 10, 10, 6ull << 30));
+    EXPECT_FALSE(IsWholeDownload(226, (6ull << 30) - 10, 10 + (1ull << 32), 6ull << 30));
 }
 
 TEST(ProgressPacer, PerMilleAcrossSixtyFourBitsAndReportsWhileDataArrives) {
