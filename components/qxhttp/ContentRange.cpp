@@ -4,10 +4,10 @@
 
 namespace {
 bool StartsWithUnitBytes(const std::wstring& text, size_t& pos) {
-    static const wchar_t kUnit[] = L"bytes";
+    static const wchar_t UNIT[] = L"bytes";
     size_t i = 0;
     while (text.size() > i && (text[i] == L' ' || text[i] == L'\t')) ++i;
-    for (const wchar_t* u = kUnit; *u; ++u, ++i) {
+    for (const wchar_t* u = UNIT; *u; ++u, ++i) {
         if (i >= text.size()) return false;
         wchar_t c = text[i];
         if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');

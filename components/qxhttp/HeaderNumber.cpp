@@ -11,10 +11,10 @@ bool ParseUnsigned64(const std::wstring& text, uint64_t& value) {
     while (pos < text.size() && IsBlank(text[pos])) ++pos;
     const size_t firstDigit = pos;
     uint64_t result = 0;
-    constexpr uint64_t kMax = std::numeric_limits<uint64_t>::max();
+    constexpr uint64_t UINT64_LIMIT = std::numeric_limits<uint64_t>::max();
     while (pos < text.size() && text[pos] >= L'0' && text[pos] <= L'9') {
         const uint64_t digit = static_cast<uint64_t>(text[pos] - L'0');
-        if (result > (kMax - digit) / 10) return false;
+        if (result > (UINT64_LIMIT - digit) / 10) return false;
         result = result * 10 + digit;
         ++pos;
     }

@@ -9,11 +9,11 @@ namespace {
 // every redirect) shares one budget shorter than the installer's 20-second watchdog, so a dead
 // or endlessly slow server ends the call here, not by a killed thread. A body that pauses is
 // waited for longer: the caller's watchdog decides about stalls.
-constexpr ULONGLONG kBeforeBodyBudgetMs = 15000;
-constexpr DWORD kBodyReceiveTimeoutMs = 60000;
-constexpr ULONGLONG kFlushIntervalMs = 1000;
+constexpr ULONGLONG BEFORE_BODY_BUDGET_MS = 15000;
+constexpr DWORD BODY_RECEIVE_TIMEOUT_MS = 60000;
+constexpr ULONGLONG FLUSH_INTERVAL_MS = 1000;
 // Header values longer than this are not headers we can use.
-constexpr DWORD kMaxHeaderChars = 8192;
+constexpr DWORD MAX_HEADER_CHARS = 8192;
 
 enum class HeaderResult { Absent, Present, Unusable };
 
@@ -26,7 +26,7 @@ HeaderResult QueryHeader(HINTERNET request, DWORD id, std::wstring& value) {
     }
     const DWORD error = GetLastError();
     if (error == ERROR_WINHTTP_HEADER_NOT_FOUND) return HeaderResult::Absent;
-    if (error != ERROR_INSUFFICIENT_BUFFER || bytes / sizeof(wchar_t) > kMaxHeaderChars) return HeaderResult::Unusable;
+    if (error != ERROR_INSUFFICIENT_BUFFER || bytes / sizeof(wchar_t) > MAX_HEADER_CHARS) return HeaderResult::Unusable;
     std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1, L'\0');
     DWORD size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
     if (!WinHttpQueryHeaders(request, id, WINHTTP_HEADER_NAME_BY_INDEX, buffer.data(), &size,
@@ -80,7 +80,7 @@ bool CHttpDownload::OpenSession() {
 
 DWORD CHttpDownload::TimeLeftBeforeBody() const {
     const ULONGLONG spent = GetTickCount64() - m_startMs;
-    return spent >= kBeforeBodyBudgetMs ? 0 : static_cast<DWORD>(kBeforeBodyBudgetMs - spent);
+    return spent >= BEFORE_BODY_BUDGET_MS ? 0 : static_cast<DWORD>(BEFORE_BODY_BUDGET_MS - spent);
 }
 
 bool CHttpDownload::Send(const std::wstring& url, const RequestPlan& plan, Exchange& exchange) {
@@ -136,7 +136,7 @@ bool CHttpDownload::Send(const std::wstring& url, const RequestPlan& plan, Excha
                           : WinHttpSendRequest(request, headers.c_str(), static_cast<DWORD>(headers.size()),
                                                WINHTTP_NO_REQUEST_DATA, 0, 0, 0);
     if (!sent || !WinHttpReceiveResponse(request, nullptr)) return false;
-    DWORD bodyTimeout = kBodyReceiveTimeoutMs;
+    DWORD bodyTimeout = BODY_RECEIVE_TIMEOUT_MS;
     return WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_TIMEOUT, &bodyTimeout, sizeof(bodyTimeout)) != FALSE;
 }
 
@@ -209,7 +209,7 @@ bool CHttpDownload::ReceiveBody(HINTERNET request, const ResponseDecision& decis
         }
         if (!m_file.Commit(received)) return false;
         const ULONGLONG nowMs = GetTickCount64();
-        if (nowMs - lastFlushMs >= kFlushIntervalMs) {
+        if (nowMs - lastFlushMs >= FLUSH_INTERVAL_MS) {
             if (!m_file.Flush()) return false;
             lastFlushMs = nowMs;
         }

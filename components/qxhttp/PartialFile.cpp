@@ -11,7 +11,7 @@ bool CPartialFile::Open(const std::wstring& path) {
     end.QuadPart = 0;
     if (!SetFilePointerEx(handle, end, nullptr, FILE_END)) return false;
     m_size = static_cast<uint64_t>(size.QuadPart);
-    m_buffer.assign(kBufferSize, '\0');
+    m_buffer.assign(BUFFER_SIZE, '\0');
     m_buffered = 0;
     return true;
 }

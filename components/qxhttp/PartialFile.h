@@ -12,7 +12,7 @@
 // the buffer's free space directly). Memory use stays flat whatever the file size.
 class CPartialFile {
 public:
-    static constexpr size_t kBufferSize = 1u << 20;
+    static constexpr size_t BUFFER_SIZE = 1u << 20;
 
     CPartialFile() = default;
     CPartialFile(const CPartialFile&) = delete;

@@ -5,7 +5,7 @@
 #include "Validator.h"
 
 namespace {
-const uint64_t kBig = 6000000000ull;  // above 4 GiB on purpose
+const uint64_t BIG_SIZE = 6000000000ull;  // above 4 GiB on purpose
 
 // "first-last/total" with "*" for a missing part, or "refused".
 std::wstring Range(const wchar_t* text) {
@@ -37,15 +37,15 @@ TEST(ChooseValidator, PrefersAStrongEntityTagThenTheDate) {
     EXPECT_EQ(ChooseValidator(L" \"5f1-abc\" ", date).value, L"\"5f1-abc\"");
     EXPECT_EQ(ChooseValidator(L"W/\"5f1-abc\"", date).value, date);  // a weak tag never satisfies If-Range
     // Too long for the state file.
-    EXPECT_EQ(ChooseValidator(L"\"" + std::wstring(kMaxValidatorLength, L'a') + L"\"", L"").kind, Validator::None);
+    EXPECT_EQ(ChooseValidator(L"\"" + std::wstring(MAX_VALIDATOR_LENGTH, L'a') + L"\"", L"").kind, Validator::None);
 }
 
 TEST(PlanRequest, ResumesOnlyAProvenPartialFile) {
-    const RequestPlan plan = PlanRequest(Partial(kBig - 1000, kBig));
-    EXPECT_EQ(plan.expectedTotal, kBig);
+    const RequestPlan plan = PlanRequest(Partial(BIG_SIZE - 1000, BIG_SIZE));
+    EXPECT_EQ(plan.expectedTotal, BIG_SIZE);
     EXPECT_EQ(RangeHeaders(plan), L"Range: bytes=5999999000-\r\nIf-Range: \"v1\"");
-    EXPECT_EQ(PlanRequest(Partial(0, kBig)).resumeFrom, 0u) << "nothing to continue";
-    EXPECT_EQ(PlanRequest(Partial(kBig + 1, kBig)).resumeFrom, 0u) << "longer than the file";
+    EXPECT_EQ(PlanRequest(Partial(0, BIG_SIZE)).resumeFrom, 0u) << "nothing to continue";
+    EXPECT_EQ(PlanRequest(Partial(BIG_SIZE + 1, BIG_SIZE)).resumeFrom, 0u) << "longer than the file";
     EXPECT_EQ(PlanRequest(Partial(10, 100, true, Validator::None)).resumeFrom, 0u) << "no validator";
     EXPECT_EQ(PlanRequest(Partial(10, 100, false)).resumeFrom, 0u) << "no recorded total";
     // A complete partial file is still asked about: the server answers 416 if it is current.
@@ -54,9 +54,9 @@ TEST(PlanRequest, ResumesOnlyAProvenPartialFile) {
 
 TEST(DecideResponse, NeverAppendsWhatDoesNotContinueTheFileExactly) {
     using A = ResponseAction;
-    const RequestPlan fresh, resumed = PlanRequest(Partial(kBig - 1000, kBig)),
-                             small = PlanRequest(Partial(500, 1000)), atEnd = PlanRequest(Partial(kBig, kBig)),
-                             middle = PlanRequest(Partial(100, kBig));
+    const RequestPlan fresh, resumed = PlanRequest(Partial(BIG_SIZE - 1000, BIG_SIZE)),
+                             small = PlanRequest(Partial(500, 1000)), atEnd = PlanRequest(Partial(BIG_SIZE, BIG_SIZE)),
+                             middle = PlanRequest(Partial(100, BIG_SIZE));
     const wchar_t* const tail = L"bytes 5999999000-5999999999/6000000000";
     const struct {
         const RequestPlan& plan;
@@ -65,11 +65,11 @@ TEST(DecideResponse, NeverAppendsWhatDoesNotContinueTheFileExactly) {
         ResponseAction action;
         uint64_t offset, total;
     } cases[] = {
-        {fresh, 200, L"6000000000", nullptr, A::WriteFromZero, 0, kBig},
+        {fresh, 200, L"6000000000", nullptr, A::WriteFromZero, 0, BIG_SIZE},
         {fresh, 200, nullptr, nullptr, A::Fail, 0, 0},  // no length: a cut looks like an end
         // The file changed (If-Range failed) or Range was ignored: start again, never append.
         {small, 200, L"1200", nullptr, A::WriteFromZero, 0, 1200},
-        {resumed, 206, L"1000", tail, A::ContinueAtOffset, kBig - 1000, kBig},
+        {resumed, 206, L"1000", tail, A::ContinueAtOffset, BIG_SIZE - 1000, BIG_SIZE},
         {resumed, 206, L"999", tail, A::RequestAgainFromZero, 0, 0},  // length disagrees with the range
         {resumed, 206, nullptr, L"bytes 5999998000-5999999999/6000000000", A::RequestAgainFromZero, 0, 0},
         {resumed, 206, nullptr, L"bytes 5999999000-5999999999/6000000001", A::RequestAgainFromZero, 0, 0},
@@ -77,7 +77,7 @@ TEST(DecideResponse, NeverAppendsWhatDoesNotContinueTheFileExactly) {
         {resumed, 206, nullptr, nullptr, A::RequestAgainFromZero, 0, 0},
         {fresh, 206, L"10", L"bytes 0-9/10", A::Fail, 0, 0},  // a range nobody asked for
         // 416: complete only for the recorded total.
-        {atEnd, 416, nullptr, L"bytes */6000000000", A::AlreadyComplete, kBig, kBig},
+        {atEnd, 416, nullptr, L"bytes */6000000000", A::AlreadyComplete, BIG_SIZE, BIG_SIZE},
         {atEnd, 416, nullptr, L"bytes */5000", A::RequestAgainFromZero, 0, 0},
         {middle, 416, nullptr, L"bytes */100", A::RequestAgainFromZero, 0, 0},
         {fresh, 416, nullptr, L"bytes */0", A::Fail, 0, 0},

@@ -24,10 +24,10 @@ Validator ChooseValidator(const std::wstring& entityTag, const std::wstring& las
     Validator chosen;
     const std::wstring tag = Trimmed(entityTag);
     const std::wstring date = Trimmed(lastModified);
-    if (IsStrongEntityTag(tag) && tag.size() <= kMaxValidatorLength) {
+    if (IsStrongEntityTag(tag) && tag.size() <= MAX_VALIDATOR_LENGTH) {
         chosen.kind = Validator::EntityTag;
         chosen.value = tag;
-    } else if (!date.empty() && date.size() <= kMaxValidatorLength) {
+    } else if (!date.empty() && date.size() <= MAX_VALIDATOR_LENGTH) {
         chosen.kind = Validator::LastModified;
         chosen.value = date;
     }
@@ -35,12 +35,12 @@ Validator ChooseValidator(const std::wstring& entityTag, const std::wstring& las
 }
 
 std::wstring EncodeStateText(const std::wstring& value) {
-    static const wchar_t kDigits[] = L"0123456789abcdef";
+    static const wchar_t DIGITS[] = L"0123456789abcdef";
     std::wstring text;
     text.reserve(value.size() * 4);
     for (const wchar_t unit : value) {
         const unsigned code = static_cast<unsigned>(unit) & 0xFFFFu;
-        for (int shift = 12; shift >= 0; shift -= 4) text.push_back(kDigits[(code >> shift) & 0xFu]);
+        for (int shift = 12; shift >= 0; shift -= 4) text.push_back(DIGITS[(code >> shift) & 0xFu]);
     }
     return text;
 }

@@ -10,7 +10,7 @@ struct Validator {
 
 // The longest header value kept as a validator. Its stored form is four times as long and
 // must fit the 4096-character INI read buffer; a longer one means "no validator" (no resume).
-constexpr size_t kMaxValidatorLength = 1000;
+constexpr size_t MAX_VALIDATOR_LENGTH = 1000;
 
 // A strong ETag if there is one, else Last-Modified, else none. A weak ETag (W/"...")
 // cannot make If-Range succeed, so it is passed over in favour of the date.

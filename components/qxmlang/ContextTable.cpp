@@ -9,8 +9,8 @@
 
 int CopyCallerPath(const wchar_t* path, std::wstring& out) {
     if (!path) return 0;
-    const size_t length = wcsnlen(path, kMaxPathLength + 1);
-    if (length == 0 || length > kMaxPathLength) return 0;
+    const size_t length = wcsnlen(path, MAX_PATH_LENGTH + 1);
+    if (length == 0 || length > MAX_PATH_LENGTH) return 0;
     out.assign(path, length);
     return 1;
 }
@@ -18,7 +18,7 @@ int CopyCallerPath(const wchar_t* path, std::wstring& out) {
 int ContextTable::Create() {
     std::lock_guard<std::mutex> guard(m_lock);
     // Values are handed out once only, so a stale value can never reach a newer context.
-    if (m_contexts.size() >= kMaxContexts || m_lastContext == INT_MAX) return 0;
+    if (m_contexts.size() >= MAX_CONTEXTS || m_lastContext == INT_MAX) return 0;
     const int hContext = ++m_lastContext;
     m_contexts.emplace(hContext, Context());
     return hContext;
@@ -71,14 +71,14 @@ int ContextTable::SetMessageFile(int hContext, const wchar_t* path) {
 int ContextTable::FindText(int hContext, int number, std::wstring& text) const {
     std::lock_guard<std::mutex> guard(m_lock);
     const auto context = m_contexts.find(hContext);
-    if (context == m_contexts.end()) return kBadArguments;
+    if (context == m_contexts.end()) return BAD_ARGUMENTS;
     const Context& state = context->second;
-    if (!state.messages) return kNoText;
+    if (!state.messages) return NO_TEXT;
     const std::wstring* found =
         state.messages->Find(LanguageCandidates(state.activeLanguage, state.settingsFallback), number);
-    if (!found) return kNoText;
+    if (!found) return NO_TEXT;
     text = *found;
-    return kDelivered;
+    return DELIVERED;
 }
 
 ContextTable& Contexts() {

@@ -43,7 +43,7 @@ std::vector<unsigned short> LanguageCandidates(unsigned short active, unsigned s
         static_cast<unsigned short>(MAKELANGID(primary, SUBLANG_NEUTRAL)),
         static_cast<unsigned short>(MAKELANGID(primary, SUBLANG_DEFAULT)),
         settingsFallback,
-        kEnglishUnitedStates,
+        ENGLISH_UNITED_STATES,
     };
     std::vector<unsigned short> candidates;
     for (unsigned short id : order) {

@@ -3,7 +3,7 @@
 #include <vector>
 
 // Windows language identifiers (LANGID): primary language in the low 10 bits, sublanguage above.
-constexpr unsigned short kEnglishUnitedStates = 0x0409;
+constexpr unsigned short ENGLISH_UNITED_STATES = 0x0409;
 
 // "0x0404" (hexadecimal) or "1028" (decimal), blanks around allowed; at most 0xFFFF and with a
 // primary language other than 0 (which names no language).

@@ -89,7 +89,7 @@ ParsedMessages ParseMessages(const std::wstring& text) {
         }
         // The text is everything after "=", blanks included: it is shown as it stands.
         const std::wstring message = line.substr(equals + 1);
-        if (message.size() > kMaxMessageLength) {
+        if (message.size() > MAX_MESSAGE_LENGTH) {
             result.rejected.push_back({lineNumber, LineProblem::TextTooLong});
             continue;
         }

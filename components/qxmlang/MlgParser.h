@@ -7,7 +7,7 @@
 // The message file: texts by number, per language (the format is described in FORMATS.md).
 
 // A longer text line is rejected whole, never shortened.
-constexpr size_t kMaxMessageLength = 4096;
+constexpr size_t MAX_MESSAGE_LENGTH = 4096;
 
 enum class LineProblem {
     OutsideSection,    // a text line before any valid section header, or after a bad one
@@ -15,7 +15,7 @@ enum class LineProblem {
     NotATextLine,      // neither blank, comment, header nor "<number>=<text>"
     BadNumber,         // the part before "=" is not a number from 0 to 2147483647
     DuplicateNumber,   // the number already has a text in this language; the first one stays
-    TextTooLong,       // longer than kMaxMessageLength
+    TextTooLong,       // longer than MAX_MESSAGE_LENGTH
     ContainsNul,       // a zero character would end the text early at its reader
 };
 

@@ -15,7 +15,7 @@ std::wstring Text(const MessageTable& table, std::vector<unsigned short> languag
 
 // Each malformed line is listed with its reason and skipped; the rest of the file stays usable.
 TEST(MlgParser, SkipsAndListsMalformedLinesAndKeepsTheRest) {
-    const std::wstring longest(kMaxMessageLength, L'x');
+    const std::wstring longest(MAX_MESSAGE_LENGTH, L'x');
     const struct {
         std::wstring line;
         int problem;  // a LineProblem, or -1 for a line that is taken

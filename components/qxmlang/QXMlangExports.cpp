@@ -22,19 +22,19 @@ int WINAPI SetActiveLanguage(int hContext, int langId) { return Contexts().SetAc
 int WINAPI SetMLGFile(int hContext, const wchar_t* mlgPath) { return Contexts().SetMessageFile(hContext, mlgPath); }
 
 int WINAPI GetLanguageStringW(int hContext, int number, wchar_t* buffer, int capacity) {
-    if (!buffer || capacity < 1) return kBadArguments;
+    if (!buffer || capacity < 1) return BAD_ARGUMENTS;
     buffer[0] = L'\0';
     std::wstring text;
     const int found = Contexts().FindText(hContext, number, text);
-    return found == kDelivered ? DeliverWide(text, buffer, capacity) : found;
+    return found == DELIVERED ? DeliverWide(text, buffer, capacity) : found;
 }
 
 int WINAPI GetLanguageStringA(int hContext, int number, char* buffer, int capacity) {
-    if (!buffer || capacity < 1) return kBadArguments;
+    if (!buffer || capacity < 1) return BAD_ARGUMENTS;
     buffer[0] = '\0';
     std::wstring text;
     const int found = Contexts().FindText(hContext, number, text);
-    return found == kDelivered ? DeliverAnsi(text, buffer, capacity) : found;
+    return found == DELIVERED ? DeliverAnsi(text, buffer, capacity) : found;
 }
 
 }  // extern "C"

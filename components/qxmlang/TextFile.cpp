@@ -43,7 +43,7 @@ bool DecodeUtf16(const unsigned char* data, size_t size, bool bigEndian, std::ws
 }  // namespace
 
 bool DecodeText(const std::string& bytes, std::wstring& out) {
-    if (bytes.size() > kMaxTextFileBytes) return false;
+    if (bytes.size() > MAX_TEXT_FILE_BYTES) return false;
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
     const size_t size = bytes.size();
     if (size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF)
@@ -63,7 +63,7 @@ TextFileStatus ReadTextFile(const std::wstring& path, std::wstring& out) {
     }
     LARGE_INTEGER size;
     if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0) return TextFileStatus::Unreadable;
-    if (static_cast<unsigned long long>(size.QuadPart) > kMaxTextFileBytes) return TextFileStatus::TooLarge;
+    if (static_cast<unsigned long long>(size.QuadPart) > MAX_TEXT_FILE_BYTES) return TextFileStatus::TooLarge;
 
     std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
     size_t filled = 0;

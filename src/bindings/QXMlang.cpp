@@ -6,10 +6,8 @@
 #include "config/ModulePath.h"
 
 namespace {
-// The binding's path buffers hold 2048 characters; a longer install path is not used at all.
-constexpr size_t kPathCapacity = 2048;
 // Texts are fetched into 1024 characters, terminator included.
-constexpr int kTextCapacity = 1024;
+constexpr int TEXT_CAPACITY = 1024;
 
 // Keeps the system from asking the user about a damaged or unloadable library file: a library
 // that cannot be loaded is silently absent.
@@ -49,7 +47,7 @@ std::wstring ExpandLineBreaks(const std::wstring& text) {
 }  // namespace
 
 int CQXMlang::MakeModuleFilePath(std::wstring& out, const wchar_t* fileName) {
-    return ::MakeModuleFilePath(nullptr, fileName, out, kPathCapacity);
+    return ::MakeModuleFilePath(nullptr, fileName, out);
 }
 
 CQXMlang::CQXMlang() {
@@ -97,10 +95,10 @@ bool CQXMlang::IsReady() const {
 
 std::wstring CQXMlang::GetString(int nNumber) {
     if (!IsReady()) return std::wstring();
-    wchar_t buffer[kTextCapacity] = {};
-    if (pfnGetLanguageStringW(hContext, nNumber, buffer, kTextCapacity) != 1) return std::wstring();
+    wchar_t buffer[TEXT_CAPACITY] = {};
+    if (pfnGetLanguageStringW(hContext, nNumber, buffer, TEXT_CAPACITY) != 1) return std::wstring();
     // A library that claims delivery without a terminator within the buffer delivered nothing usable.
-    const size_t length = wcsnlen(buffer, kTextCapacity);
-    if (length == static_cast<size_t>(kTextCapacity)) return std::wstring();
+    const size_t length = wcsnlen(buffer, TEXT_CAPACITY);
+    if (length == static_cast<size_t>(TEXT_CAPACITY)) return std::wstring();
     return ExpandLineBreaks(std::wstring(buffer, length));
 }

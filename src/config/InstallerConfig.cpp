@@ -8,8 +8,6 @@
 
 namespace {
 
-const size_t CONFIG_PATH_CAPACITY = 4096;
-
 std::wstring Trim(const std::wstring& text) {
     const wchar_t* const blanks = L" \t\r\n";
     const size_t first = text.find_first_not_of(blanks);
@@ -23,7 +21,7 @@ std::wstring Trim(const std::wstring& text) {
 CInstallerConfig::CInstallerConfig(HMODULE hModule) : m_hModule(hModule) {}
 
 int CInstallerConfig::MakeModuleFilePath(std::wstring& out, const std::wstring& fileName) const {
-    return ::MakeModuleFilePath(m_hModule, fileName, out, CONFIG_PATH_CAPACITY);
+    return ::MakeModuleFilePath(m_hModule, fileName, out);
 }
 
 int CInstallerConfig::Load() {

@@ -17,7 +17,7 @@ public:
     // value is missing ("ERR"), or the URL does not split; after a failed split m_strUrl and
     // m_strBaseName hold the new values and the split fields keep their old ones.
     int Load();
-    // "<directory of m_hModule>\<fileName>" within 4096 characters; 1/0 (out unchanged on 0).
+    // "<directory of m_hModule>\<fileName>" (the shared MakeModuleFilePath); 1/0 (out unchanged on 0).
     int MakeModuleFilePath(std::wstring& out, const std::wstring& fileName) const;
 
     std::wstring m_strHostName, m_strUserName, m_strPassword, m_strUrlPath;

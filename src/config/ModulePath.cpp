@@ -19,11 +19,11 @@ std::wstring ModuleDirectory(HMODULE hModule) {
     }
 }
 
-int MakeModuleFilePath(HMODULE hModule, const std::wstring& fileName, std::wstring& out, size_t capacity) {
+int MakeModuleFilePath(HMODULE hModule, const std::wstring& fileName, std::wstring& out) {
     const std::wstring directory = ModuleDirectory(hModule);
     if (directory.empty()) return 0;
     std::wstring result = directory + L"\\" + fileName;
-    if (result.size() + 1 > capacity) return 0;
+    if (result.size() + 1 > MODULE_PATH_CAPACITY) return 0;
     out = std::move(result);
     return 1;
 }

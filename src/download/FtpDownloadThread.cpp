@@ -15,7 +15,7 @@
 
 namespace {
 // Continue a local file that exists (see QXFtp.dll).
-constexpr int kContinueExistingFile = 1;
+constexpr int CONTINUE_EXISTING_FILE = 1;
 
 // Runs one of the binding's session operations (log off, close) when the attempt ends, so
 // that every path out of it logs off after a log-on and closes after an open.
@@ -71,9 +71,9 @@ bool FinishTransfer(int transferResult, const DownloadFiles& files, long long re
 bool TransferInSession(CQXFtp& ftp, int hSession, CFennickDlg& dialog, const DownloadFiles& files,
                        const FtpArguments& args) {
     const CInstallerConfig& config = dialog.m_config;
-    static const char kNoProxy[1] = "";
-    if (ftp.LogOn(hSession, args.host.c_str(), config.m_nPort, args.user.c_str(), args.password.c_str(), kNoProxy,
-                  kNoProxy, kNoProxy, kNoProxy, config.m_nPort, 0) != 1) {
+    static const char NO_PROXY[1] = "";
+    if (ftp.LogOn(hSession, args.host.c_str(), config.m_nPort, args.user.c_str(), args.password.c_str(), NO_PROXY,
+                  NO_PROXY, NO_PROXY, NO_PROXY, config.m_nPort, 0) != 1) {
         return false;
     }
     SessionStep logOffSession(ftp, &CQXFtp::LogOff, hSession);
@@ -100,10 +100,10 @@ bool TransferInSession(CQXFtp& ftp, int hSession, CFennickDlg& dialog, const Dow
     }
     const int result =
         args.widePartialPath.empty()
-            ? ftp.DownloadFile(hSession, args.remotePath.c_str(), args.partialPath.c_str(), kContinueExistingFile,
+            ? ftp.DownloadFile(hSession, args.remotePath.c_str(), args.partialPath.c_str(), CONTINUE_EXISTING_FILE,
                                TransferProgressCallback, &dialog)
             : ftp.DownloadFileWide(hSession, args.remotePath.c_str(), args.widePartialPath.c_str(),
-                                   kContinueExistingFile, TransferProgressCallback, &dialog);
+                                   CONTINUE_EXISTING_FILE, TransferProgressCallback, &dialog);
     return FinishTransfer(result, files, remoteSize) && VerifyFetchedPackage(files, dialog);
 }
 

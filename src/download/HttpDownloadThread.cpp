@@ -12,9 +12,9 @@
 
 namespace {
 // Most redirects QXHttp.dll follows.
-constexpr int kMaxRedirects = 10;
+constexpr int MAX_REDIRECTS = 10;
 // The URL and the target path are handed over from buffers of this many characters.
-constexpr size_t kArgumentCapacity = 4096;
+constexpr size_t ARGUMENT_CAPACITY = 4096;
 
 // After a reported success whose partial file could not be moved: a library may write the target
 // directly, which is fine only when there is no partial file left and the target is whole.
@@ -43,13 +43,13 @@ bool DownloadPackage(CQXHttp& http, CFennickDlg& dialog) {
     if (pin.state == PinState::Malformed) return false;
 
     const std::wstring& url = dialog.m_config.m_strUrl;
-    if (url.size() >= kArgumentCapacity || files.strTargetPath.size() >= kArgumentCapacity) return false;
+    if (url.size() >= ARGUMENT_CAPACITY || files.strTargetPath.size() >= ARGUMENT_CAPACITY) return false;
 
     dialog.m_nTotalSize = 0;
     // Only a pinned package may arrive without a length: its hash proves it whole.
     const unsigned int flags = pin.state == PinState::Valid ? CQXHttp::ACCEPT_UNSIZED_BODY : 0;
     if (http.DownloadFileWithFlags(url.c_str(), files.strTargetPath.c_str(), TransferProgressCallback, &dialog,
-                                   kMaxRedirects, flags) != 1) {
+                                   MAX_REDIRECTS, flags) != 1) {
         return false;
     }
     if (!MovePartialToTarget(files) && !TargetHoldsWholePackage(files)) return false;

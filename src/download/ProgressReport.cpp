@@ -6,14 +6,14 @@
 #include "download/ProgressText.h"
 
 namespace {
-constexpr int kWindowTextCapacity = 1024;
+constexpr int WINDOW_TEXT_CAPACITY = 1024;
 
 // Sets the text only when it differs, ignoring case, so that frequent reports of the same
 // value cause no redrawing. A current text too long to read whole counts as different.
 void SetTextIfChanged(HWND hWnd, const std::wstring& text) {
-    wchar_t current[kWindowTextCapacity];
-    const int length = GetWindowTextW(hWnd, current, kWindowTextCapacity);
-    const bool readWhole = length < kWindowTextCapacity - 1;
+    wchar_t current[WINDOW_TEXT_CAPACITY];
+    const int length = GetWindowTextW(hWnd, current, WINDOW_TEXT_CAPACITY);
+    const bool readWhole = length < WINDOW_TEXT_CAPACITY - 1;
     if (readWhole && CompareStringOrdinal(current, length, text.c_str(), static_cast<int>(text.size()), TRUE) ==
                          CSTR_EQUAL) {
         return;

@@ -15,7 +15,7 @@ public:
     HWND GetSafeHwnd() const { return m_hWnd; }
 
     // Reads the text through WM_GETTEXT (so a call from another thread waits for the window's
-    // thread). Texts longer than kMaxTextLength characters, or an unreadable window, give "".
+    // thread). Texts longer than MAX_TEXT_LENGTH characters, or an unreadable window, give "".
     std::wstring GetWindowText() const;
     void SetWindowText(const std::wstring& text);
 
@@ -29,7 +29,7 @@ public:
         return ::PostMessageW(m_hWnd, message, wParam, lParam);
     }
 
-    static constexpr int kMaxTextLength = 4095;
+    static constexpr int MAX_TEXT_LENGTH = 4095;
 
     HWND m_hWnd = nullptr;
 };

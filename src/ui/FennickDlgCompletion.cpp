@@ -96,7 +96,7 @@ void CFennickDlg::HandleCompletion(UINT message, WPARAM, LPARAM lParam) {
 
 bool CFennickDlg::StartErrorChecker() const {
     std::wstring checkerPath;
-    if (MakeModuleFilePath(nullptr, L"QXChkErr.exe", checkerPath, LAUNCH_PATH_CAPACITY) != 1) return false;
+    if (MakeModuleFilePath(nullptr, L"QXChkErr.exe", checkerPath) != 1) return false;
     return LaunchFile(checkerPath) == ERROR_SUCCESS;
 }
 

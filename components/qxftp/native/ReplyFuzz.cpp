@@ -17,17 +17,17 @@ void Require(bool condition) {
 
 void CheckReply(const qxftp::FtpReply& reply) {
     Require(reply.code >= 100 && reply.code <= 599);
-    Require(reply.firstLine.size() <= qxftp::ReplyAssembler::kMaxLineLength);
-    Require(reply.lastLine.size() <= qxftp::ReplyAssembler::kMaxLineLength);
+    Require(reply.firstLine.size() <= qxftp::ReplyAssembler::MAX_LINE_LENGTH);
+    Require(reply.lastLine.size() <= qxftp::ReplyAssembler::MAX_LINE_LENGTH);
     std::uint64_t size = 0;
     if (qxftp::ParseSizeReply(reply, size)) Require(size <= static_cast<std::uint64_t>(INT64_MAX));
     std::string stamp;
-    if (qxftp::ParseModifiedReply(reply, stamp)) Require(stamp.size() <= qxftp::kMaxModifiedStampLength);
+    if (qxftp::ParseModifiedReply(reply, stamp)) Require(stamp.size() <= qxftp::MAX_MODIFIED_STAMP_LENGTH);
     std::uint16_t port = 0;
     if (qxftp::ParseExtendedPassiveReply(reply, port)) Require(port != 0);
     port = 0;
     if (qxftp::ParsePassiveReply(reply, port)) Require(port != 0);
-    Require(qxftp::DescribeFailure("fuzz", &reply).size() <= qxftp::kMaxDiagnosticText);
+    Require(qxftp::DescribeFailure("fuzz", &reply).size() <= qxftp::MAX_DIAGNOSTIC_TEXT);
 }
 
 }  // namespace

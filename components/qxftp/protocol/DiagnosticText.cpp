@@ -12,8 +12,8 @@ std::string DescribeFailure(const std::string& what, const FtpReply* reply) {
     for (char& c : text) {
         if (static_cast<unsigned char>(c) < 32 || c == 127) c = '?';
     }
-    if (text.size() > kMaxDiagnosticText) {
-        text.resize(kMaxDiagnosticText - 3);
+    if (text.size() > MAX_DIAGNOSTIC_TEXT) {
+        text.resize(MAX_DIAGNOSTIC_TEXT - 3);
         text += "...";
     }
     return text;

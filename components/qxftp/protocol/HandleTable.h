@@ -22,7 +22,7 @@ public:
         for (size_t i = 0; i < Capacity; ++i) {
             if (m_items[i]) continue;
             const long long handle = static_cast<long long>(m_nextSerial) * Capacity + i + 1;
-            m_nextSerial = m_nextSerial >= kMaxSerial ? 0 : m_nextSerial + 1;
+            m_nextSerial = m_nextSerial >= MAX_SERIAL ? 0 : m_nextSerial + 1;
             m_items[i] = std::move(item);
             m_handles[i] = static_cast<int>(handle);
             return m_handles[i];
@@ -47,7 +47,7 @@ public:
     }
 
 private:
-    static constexpr long long kMaxSerial = (INT_MAX - static_cast<long long>(Capacity)) / Capacity;
+    static constexpr long long MAX_SERIAL = (INT_MAX - static_cast<long long>(Capacity)) / Capacity;
 
     // The slot of a live handle, or Capacity.
     size_t SlotOf(int handle) const {

@@ -23,7 +23,7 @@ ReplyAssembler::Status ReplyAssembler::Feed(const char* data, size_t size, size_
             if (!m_line.empty() && m_line.back() == '\r') m_line.pop_back();
             m_status = EndLine();
             m_line.clear();
-        } else if (m_line.size() > kMaxLineLength) {
+        } else if (m_line.size() > MAX_LINE_LENGTH) {
             // One more than the bound is kept so that a CR just before the LF still fits.
             m_status = Status::Malformed;
         } else {
@@ -50,8 +50,8 @@ ReplyAssembler::Status ReplyAssembler::FirstLine() {
 }
 
 ReplyAssembler::Status ReplyAssembler::EndLine() {
-    if (m_line.size() > kMaxLineLength) return Status::Malformed;
-    if (++m_lineCount > kMaxLines) return Status::Malformed;
+    if (m_line.size() > MAX_LINE_LENGTH) return Status::Malformed;
+    if (++m_lineCount > MAX_LINES) return Status::Malformed;
     if (m_lineCount == 1) return FirstLine();
 
     const char code[3] = {static_cast<char>('0' + m_reply.code / 100),

@@ -14,8 +14,8 @@ namespace qxftp {
 // hostile server cannot make the client buffer without end.
 class ReplyAssembler {
 public:
-    static constexpr size_t kMaxLineLength = 4096;
-    static constexpr size_t kMaxLines = 1000;
+    static constexpr size_t MAX_LINE_LENGTH = 4096;
+    static constexpr size_t MAX_LINES = 1000;
 
     enum class Status { NeedMore, Complete, Malformed };
 

@@ -40,10 +40,10 @@ TEST(ReplyAssembler, SameRepliesWhateverThePiecesOfTheStream) {
 }
 
 TEST(ReplyAssembler, RefusesWhatIsNotAReplyAndBoundsLinesAndReplies) {
-    const std::string longest(ReplyAssembler::kMaxLineLength - 4, 'x');
+    const std::string longest(ReplyAssembler::MAX_LINE_LENGTH - 4, 'x');
     EXPECT_EQ(FeedAll("220 " + longest + "\r\n", 512).size(), 2u);
     std::string endless = "220-start\r\n";
-    for (size_t i = 0; i < ReplyAssembler::kMaxLines; ++i) endless += "220-more\r\n";
+    for (size_t i = 0; i < ReplyAssembler::MAX_LINES; ++i) endless += "220-more\r\n";
     // A line without end is refused as soon as it passes the bound, not when it ends.
     for (const std::string& text : std::vector<std::string>{"hello\r\n", "22\r\n", "600 high\r\n", "099 low\r\n", "220x\r\n",
                                                          "2a0 x\r\n", "\r\n", "220 " + longest + "y\r\n",

@@ -14,7 +14,7 @@ bool ParseSizeReply(const FtpReply& reply, std::uint64_t& size);
 
 // "213 YYYYMMDDHHMMSS[.fraction]" to MDTM: the time stamp as the server wrote it.
 bool ParseModifiedReply(const FtpReply& reply, std::string& stamp);
-constexpr size_t kMaxModifiedStampLength = 14 + 1 + 9;
+constexpr size_t MAX_MODIFIED_STAMP_LENGTH = 14 + 1 + 9;
 
 // "229 text (|||port|)" to EPSV; any printable delimiter that is not a digit, used four times.
 bool ParseExtendedPassiveReply(const FtpReply& reply, std::uint16_t& port);

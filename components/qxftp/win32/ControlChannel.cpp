@@ -59,7 +59,7 @@ bool ControlChannel::ReadReply(FtpReply& reply, Failure& failure) {
             }
         }
         m_inputStart = m_inputEnd = 0;
-        const int received = ReceiveSome(m_socket.Get(), m_input, kInputCapacity, failure, "no reply from the server");
+        const int received = ReceiveSome(m_socket.Get(), m_input, INPUT_CAPACITY, failure, "no reply from the server");
         if (received <= 0) {
             Close();
             if (received == 0) return Fail(failure, QXFTP_E_CONNECTION_LOST, "the server closed the connection");

@@ -28,11 +28,11 @@ public:
     bool Command(const char* verb, const std::string& argument, FtpReply& reply, Failure& failure);
 
 private:
-    static constexpr size_t kInputCapacity = 4096;
+    static constexpr size_t INPUT_CAPACITY = 4096;
 
     UniqueSocket m_socket;
     ReplyAssembler m_assembler;
-    char m_input[kInputCapacity] = {};
+    char m_input[INPUT_CAPACITY] = {};
     size_t m_inputStart = 0;
     size_t m_inputEnd = 0;
     DWORD m_sendTimeoutMs = 60000;

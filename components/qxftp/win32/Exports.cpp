@@ -17,11 +17,11 @@ using qxftp::Failure;
 using qxftp::FtpSession;
 using qxftp::WidenAnsiPath;
 
-constexpr size_t kMaxSessions = 64;
-constexpr size_t kMaxListedName = 4096;
+constexpr size_t MAX_SESSIONS = 64;
+constexpr size_t MAX_LISTED_NAME = 4096;
 
-qxftp::HandleTable<FtpSession, kMaxSessions>& Sessions() {
-    static qxftp::HandleTable<FtpSession, kMaxSessions> table;
+qxftp::HandleTable<FtpSession, MAX_SESSIONS>& Sessions() {
+    static qxftp::HandleTable<FtpSession, MAX_SESSIONS> table;
     return table;
 }
 
@@ -259,7 +259,7 @@ int WINAPI QFTPFFF(int hSession, const char* remotePath, char* name, int capacit
     return WithSession(hSession, 0, [&](FtpSession& session, Failure& failure) {
         if (name == nullptr || capacity < 2) return MissingPlace(failure, "name");
         name[0] = '\0';
-        const size_t maxLength = std::min(static_cast<size_t>(capacity) - 1, kMaxListedName);
+        const size_t maxLength = std::min(static_cast<size_t>(capacity) - 1, MAX_LISTED_NAME);
         std::string first;
         if (!session.FirstName(Text(remotePath), maxLength, first, failure)) return 0;
         return CopyOut(first, name, capacity) ? 1 : 0;

@@ -6,8 +6,8 @@ namespace qxftp {
 
 namespace {
 
-constexpr unsigned kKnownFlags = QXFTP_LOGON_PASV_ONLY | QXFTP_LOGON_TIMEOUT_MASK;
-constexpr int kMaxPreliminaryGreetings = 5;
+constexpr unsigned KNOWN_FLAGS = QXFTP_LOGON_PASV_ONLY | QXFTP_LOGON_TIMEOUT_MASK;
+constexpr int MAX_PRELIMINARY_GREETINGS = 5;
 
 bool ValidPort(int port) { return port >= 0 && port <= 65535; }
 std::uint16_t PortOrDefault(int port) { return static_cast<std::uint16_t>(port == 0 ? 21 : port); }
@@ -29,17 +29,17 @@ bool FtpSession::LogOn(const LogonRequest& request, Failure& failure) {
     if (!ValidPort(request.port) || (viaProxy && !ValidPort(request.proxyPort))) {
         return Fail(failure, QXFTP_E_INVALID_ARGUMENT, "port out of range");
     }
-    if ((request.flags & ~kKnownFlags) != 0) return Fail(failure, QXFTP_E_INVALID_ARGUMENT, "unknown logon flags");
+    if ((request.flags & ~KNOWN_FLAGS) != 0) return Fail(failure, QXFTP_E_INVALID_ARGUMENT, "unknown logon flags");
 
     LogOff();
     const unsigned timeoutSeconds = (request.flags & QXFTP_LOGON_TIMEOUT_MASK) >> QXFTP_LOGON_TIMEOUT_SHIFT;
-    m_receiveTimeoutMs = timeoutSeconds == 0 ? kDefaultReceiveTimeoutMs : timeoutSeconds * 1000;
+    m_receiveTimeoutMs = timeoutSeconds == 0 ? DEFAULT_RECEIVE_TIMEOUT_MS : timeoutSeconds * 1000;
     m_pasvOnly = (request.flags & QXFTP_LOGON_PASV_ONLY) != 0;
     m_epsvRefused = false;
 
     const std::string& host = viaProxy ? request.proxyHost : request.host;
     const std::uint16_t port = PortOrDefault(viaProxy ? request.proxyPort : request.port);
-    if (!m_control.Open(host, port, kConnectTimeoutMs, m_receiveTimeoutMs, failure)) return false;
+    if (!m_control.Open(host, port, CONNECT_TIMEOUT_MS, m_receiveTimeoutMs, failure)) return false;
     bool ok = ReadGreeting(failure);
     if (ok && viaProxy) {
         if (!request.proxyUser.empty()) {
@@ -59,7 +59,7 @@ bool FtpSession::LogOn(const LogonRequest& request, Failure& failure) {
 
 bool FtpSession::ReadGreeting(Failure& failure) {
     FtpReply reply;
-    for (int i = 0; i <= kMaxPreliminaryGreetings; ++i) {
+    for (int i = 0; i <= MAX_PRELIMINARY_GREETINGS; ++i) {
         if (!m_control.ReadReply(reply, failure)) return false;
         if (!reply.IsPreliminary()) break;  // 120: ready in a while
     }
@@ -92,7 +92,7 @@ void FtpSession::LogOff() {
         // A polite QUIT, but never a long wait for its answer.
         Failure ignored;
         FtpReply reply;
-        if (m_control.SetReceiveTimeout(kShortReplyTimeoutMs)) m_control.Command("QUIT", "", reply, ignored);
+        if (m_control.SetReceiveTimeout(SHORT_REPLY_TIMEOUT_MS)) m_control.Command("QUIT", "", reply, ignored);
     }
     DropConnection();
 }

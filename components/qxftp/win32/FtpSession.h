@@ -32,12 +32,12 @@ struct LogonRequest {
 
 // Time limits. The connect is bounded well below the caller's 20-second watchdog; receive
 // time-outs are longer than it, so that the watchdog decides, yet finite.
-constexpr DWORD kConnectTimeoutMs = 10000;
-constexpr DWORD kDefaultReceiveTimeoutMs = 60000;
+constexpr DWORD CONNECT_TIMEOUT_MS = 10000;
+constexpr DWORD DEFAULT_RECEIVE_TIMEOUT_MS = 60000;
 // How long to wait for a reply when the outcome is already known (QUIT, a transfer cut short).
-constexpr DWORD kShortReplyTimeoutMs = 5000;
+constexpr DWORD SHORT_REPLY_TIMEOUT_MS = 5000;
 // Data moves in pieces of about this size: large reads are far cheaper under Wine.
-constexpr size_t kTransferBufferSize = 1u << 20;
+constexpr size_t TRANSFER_BUFFER_SIZE = 1u << 20;
 
 // One FTP session: the control connection, its settings and its last error. Operations hold
 // the operation lock for their whole length (one at a time per session); the last error has a
@@ -98,7 +98,7 @@ private:
     bool m_loggedOn = false;
     bool m_pasvOnly = false;
     bool m_epsvRefused = false;
-    DWORD m_receiveTimeoutMs = kDefaultReceiveTimeoutMs;
+    DWORD m_receiveTimeoutMs = DEFAULT_RECEIVE_TIMEOUT_MS;
 
     mutable std::mutex m_errorLock;
     Failure m_lastError;

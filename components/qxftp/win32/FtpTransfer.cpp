@@ -20,7 +20,7 @@ std::string ByteCount(std::uint64_t received, std::uint64_t expected) {
 // The transfer buffer: one allocation per transfer, whatever the file's size.
 bool AllocateBuffer(std::vector<char>& buffer, Failure& failure) {
     try {
-        buffer.resize(kTransferBufferSize);
+        buffer.resize(TRANSFER_BUFFER_SIZE);
     } catch (...) {
         return Fail(failure, QXFTP_E_NO_RESOURCES, "no memory for the transfer buffer");
     }
@@ -53,7 +53,7 @@ bool FtpSession::OpenPassive(UniqueSocket& data, Failure& failure) {
     if (!PeerAddressWithPort(m_control.Socket(), port, address)) {
         return Fail(failure, QXFTP_E_CONNECTION_LOST, "the control connection has no peer address");
     }
-    if (!ConnectToAddress(address, kConnectTimeoutMs, data, failure)) return false;
+    if (!ConnectToAddress(address, CONNECT_TIMEOUT_MS, data, failure)) return false;
     if (!SetSocketTimeouts(data.Get(), m_receiveTimeoutMs, m_receiveTimeoutMs)) {
         return Fail(failure, QXFTP_E_NO_RESOURCES, "cannot set the data connection's time-outs");
     }
@@ -78,7 +78,7 @@ bool FtpSession::ReceiveData(UniqueSocket& data, DataSink& sink, TransferProgres
     // the buffer is full: a stall then costs at most the last second's data. (Waiting for data
     // with a deadline before every read would save that second too, but cost a fast stream
     // about a fifth of its throughput under Wine.)
-    const ULONGLONG kFlushIntervalMs = 1000;
+    const ULONGLONG FLUSH_INTERVAL_MS = 1000;
     ULONGLONG lastFlush = GetTickCount64();
     for (;;) {
         const int got = ReceiveSome(data.Get(), buffer.data() + filled, buffer.size() - filled, failure,
@@ -96,7 +96,7 @@ bool FtpSession::ReceiveData(UniqueSocket& data, DataSink& sink, TransferProgres
             return Fail(failure, QXFTP_E_INCOMPLETE, "the server sent more than the size it reported");
         }
         const ULONGLONG now = GetTickCount64();
-        if (filled == buffer.size() || now - lastFlush >= kFlushIntervalMs) {
+        if (filled == buffer.size() || now - lastFlush >= FLUSH_INTERVAL_MS) {
             if (!sink.Accept(buffer.data(), filled, failure)) return false;
             filled = 0;
             lastFlush = now;
@@ -110,7 +110,7 @@ bool FtpSession::ReceiveData(UniqueSocket& data, DataSink& sink, TransferProgres
 }
 
 bool FtpSession::ReadFinalReply(bool shortWait, FtpReply& reply, Failure& failure) {
-    if (shortWait && !m_control.SetReceiveTimeout(kShortReplyTimeoutMs)) {
+    if (shortWait && !m_control.SetReceiveTimeout(SHORT_REPLY_TIMEOUT_MS)) {
         return Fail(failure, QXFTP_E_NO_RESOURCES, "cannot set the reply time-out");
     }
     const bool ok = m_control.ReadReply(reply, failure);

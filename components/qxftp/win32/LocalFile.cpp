@@ -11,7 +11,7 @@ std::string WithError(const std::string& what, const std::wstring& path) {
     return what + " " + Utf8(path) + " (error " + std::to_string(error) + ")";
 }
 
-constexpr DWORD kMaxPiece = 1u << 30;
+constexpr DWORD MAX_PIECE = 1u << 30;
 
 }  // namespace
 
@@ -65,7 +65,7 @@ bool LocalFile::SeekTo(std::uint64_t offset, Failure& failure) {
 bool LocalFile::WriteAll(const char* data, size_t size, Failure& failure) {
     size_t done = 0;
     while (done < size) {
-        const DWORD piece = static_cast<DWORD>(size - done < kMaxPiece ? size - done : kMaxPiece);
+        const DWORD piece = static_cast<DWORD>(size - done < MAX_PIECE ? size - done : MAX_PIECE);
         DWORD written = 0;
         if (!WriteFile(m_handle.Get(), data + done, piece, &written, nullptr) || written == 0) {
             return Fail(failure, QXFTP_E_LOCAL_FILE, WithError("cannot write", m_path));
@@ -76,7 +76,7 @@ bool LocalFile::WriteAll(const char* data, size_t size, Failure& failure) {
 }
 
 bool LocalFile::Read(char* buffer, size_t capacity, size_t& read, Failure& failure) {
-    const DWORD piece = static_cast<DWORD>(capacity < kMaxPiece ? capacity : kMaxPiece);
+    const DWORD piece = static_cast<DWORD>(capacity < MAX_PIECE ? capacity : MAX_PIECE);
     DWORD got = 0;
     if (!ReadFile(m_handle.Get(), buffer, piece, &got, nullptr)) {
         return Fail(failure, QXFTP_E_LOCAL_FILE, WithError("cannot read", m_path));

@@ -8,16 +8,16 @@ namespace qxftp {
 
 namespace {
 
-const wchar_t kSection[] = L"Main";
-const wchar_t kKey[] = L"RemoteModified";
-constexpr DWORD kCapacity = 64;
+const wchar_t SECTION[] = L"Main";
+const wchar_t KEY[] = L"RemoteModified";
+constexpr DWORD CAPACITY = 64;
 
 }  // namespace
 
 std::string StateRecord::Read() const {
-    wchar_t value[kCapacity] = {};
-    const DWORD length = GetPrivateProfileStringW(kSection, kKey, L"", value, kCapacity, m_path.c_str());
-    if (length >= kCapacity - 2) return "?";
+    wchar_t value[CAPACITY] = {};
+    const DWORD length = GetPrivateProfileStringW(SECTION, KEY, L"", value, CAPACITY, m_path.c_str());
+    if (length >= CAPACITY - 2) return "?";
     // A stamp is digits (MDTM); anything else equals no stamp a server sends.
     std::string stamp;
     for (DWORD i = 0; i < length; ++i) stamp += value[i] < 0x80 ? static_cast<char>(value[i]) : '?';
@@ -28,8 +28,8 @@ bool StateRecord::Write(const std::string& stamp, Failure& failure) const {
     if (stamp.empty()) {
         if (GetFileAttributesW(m_path.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
         if (Read().empty()) return true;
-        if (WritePrivateProfileStringW(kSection, kKey, nullptr, m_path.c_str())) return true;
-    } else if (WritePrivateProfileStringW(kSection, kKey, std::wstring(stamp.begin(), stamp.end()).c_str(),
+        if (WritePrivateProfileStringW(SECTION, KEY, nullptr, m_path.c_str())) return true;
+    } else if (WritePrivateProfileStringW(SECTION, KEY, std::wstring(stamp.begin(), stamp.end()).c_str(),
                                           m_path.c_str())) {
         return true;
     }
