@@ -8,7 +8,7 @@ import pytest
 
 from fennick import IDCANCEL, IDOK, ROOT, Download, Runner, language_texts
 from servers.ftp import fault_ftp
-from servers.http import nginx_with_test_certificates
+from servers.http import WebServers
 from servers.polling import wait_until
 
 TEXT = language_texts(ROOT / "components" / "qxmlang" / "FENNICKMSG.MLG")[0x0409]
@@ -17,8 +17,8 @@ CHECKS = ["address", "host name", "connection", "server", "folder", "disk room"]
 
 
 @pytest.fixture(scope="module")
-def web(tmp_path_factory, certificates):
-    with nginx_with_test_certificates(tmp_path_factory.mktemp("www"), certificates) as server:
+def web(certificates):
+    with WebServers(certificates) as server:
         yield server
 
 
@@ -32,7 +32,7 @@ def run_checker(install, driver):
     pid = install.start(exe="QXChkErr.exe").pid
     window = driver.checker(install.folder)
     assert window is not None, "the checker's window did not appear or its checks did not end"
-    driver.press(window["hwnd"], IDCANCEL)
+    driver.do("press", hwnd=window["hwnd"], button=IDCANCEL)
     assert driver.wait_exit(pid)["exited"], "the checker did not end on Close"
     return window
 
@@ -53,7 +53,7 @@ def run_checker(install, driver):
 ])
 def test_checks_as_the_window_shows_them(install, driver, web, tmp_path, download_dir, case, expected, headline):
     package = f"pkg-{uuid.uuid4().hex[:8]}.exe"
-    (web.root / package).write_bytes(b"\x5a" * 70000)
+    web.set_file(f"/{package}", b"\x5a" * 70000)
     (tmp_path / "pub").mkdir()
     (tmp_path / "pub" / package).write_bytes(b"x" * 5000)
     if case == "texts from the library":  # a changed English caption shows that the window asks the library
@@ -91,8 +91,8 @@ def test_failures_one_to_four_start_the_checker_and_the_fifth_shows_the_error_me
         assert window is not None and lines(window)["server"] == (FAILED, TEXT[143]), window
         assert "PASS wrong" in server.commands() and download.counter() == "1"
         assert process.wait_exit()["exited"]
-        driver.press(window["hwnd"], IDCANCEL)
-        assert driver.checker_gone(install.folder)
+        driver.do("press", hwnd=window["hwnd"], button=IDCANCEL)
+        assert driver.checker(install.folder, finished=False, gone=True)
 
         download.set_counter("4")
         process = runner.start(url)
@@ -124,8 +124,8 @@ def test_retry_in_the_checker_resumes_the_download_once_the_server_is_back(wine,
     kept = download.partial.stat().st_size
     assert first.wait_exit()["exited"] and 0 < kept < len(data)
     with fault_ftp(tmp_path, port=port) as back:
-        driver.press(window["hwnd"], 1050)  # Retry
-        assert driver.checker_gone(install.folder), "the checker did not end after Retry"
+        driver.do("press", hwnd=window["hwnd"], button=1050)  # Retry
+        assert driver.checker(install.folder, finished=False, gone=True), "the checker did not end after Retry"
         runner.wait_started(name)
         rests = [int(c.split()[1]) for c in back.commands() if c.startswith("REST ")]
     assert download.target.read_bytes() == data and not download.partial.exists() and download.counter() == "0"

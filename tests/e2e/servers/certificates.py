@@ -2,13 +2,12 @@
 # test's own. Nothing is installed on the host: the CA is trusted only inside the test Wine prefix.
 from __future__ import annotations
 
-import contextlib
 import datetime
 import subprocess
 import uuid
 from dataclasses import dataclass
 from pathlib import Path
-from typing import Callable, Sequence
+from typing import Sequence
 
 
 @dataclass(frozen=True)
@@ -75,20 +74,3 @@ def make_test_certificates(folder: Path) -> TestCertificates:
     return TestCertificates(authority, authority.issue("valid"),
                             authority.issue("expired", start="20200101000000Z", end="20200201000000Z"),
                             authority.issue("wrong-host", hosts=("wrong-host.fennick.invalid",)), stranger.issue("untrusted"))
-
-
-def windows_path(path: Path) -> str:
-    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
-
-
-@contextlib.contextmanager
-def trusted_in_wine_prefix(ca_certificate: Path, run_windows_program: Callable[[Sequence[str]], int], trust_tool: Path):
-    # The CA in the prefix's machine root store for the duration. run_windows_program(argv) runs a
-    # Windows program in the test prefix and returns its exit code; trust_tool is fnkdriver.exe (a
-    # path beside it names the same tool).
-    tool = Path(trust_tool).with_name("fnkdriver.exe")
-    assert run_windows_program([str(tool), "trust", "add", windows_path(ca_certificate)]) == 0, "could not trust the CA"
-    try:
-        yield
-    finally:
-        run_windows_program([str(tool), "trust", "remove", windows_path(ca_certificate)])
