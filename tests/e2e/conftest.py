@@ -83,7 +83,7 @@ def certificates(wine, tmp_path_factory):
     certs = make_test_certificates(tmp_path_factory.mktemp("certificates"))
 
     def trust(action):
-        return wine.run([wine.tests_bin / "fnkdriver.exe", "trust", action, wine.windows_path(certs.authority.certificate)])[0]
+        return wine.run([wine.tests_bin / "fnkdriver.exe", "trust", action, wine.windows_path(certs.authority)])[0]
 
     assert trust("add") == 0, "could not trust the test CA"
     yield certs

@@ -235,16 +235,13 @@ def language_texts(mlg: Path) -> Dict[int, Dict[int, str]]:
     # Texts of FENNICKMSG.MLG by language id and number as the window shows them (\n becomes CR LF);
     # a section may name several ids: [0x0804, 0x1004].
     texts: Dict[int, Dict[int, str]] = {}
-    current: List[int] = []
     for raw in mlg.read_text(encoding="utf-8-sig").splitlines():
-        line = raw.strip()
-        if line.startswith("[") and line.endswith("]"):
-            current = [int(part, 0) for part in line[1:-1].split(",")]
-            for lang in current:
-                texts.setdefault(lang, {})
-        elif line and not line.startswith(";") and raw.partition("=")[0].strip().isdigit():
-            for lang in current:
-                texts[lang][int(raw.partition("=")[0])] = raw.partition("=")[2].replace("\\n", "\r\n")
+        key, equals, value = raw.partition("=")
+        if raw.strip().startswith("["):
+            current = [texts.setdefault(int(part, 0), {}) for part in raw.strip()[1:-1].split(",")]
+        elif equals and key.strip().isdigit():
+            for section in current:
+                section[int(key)] = value.replace("\\n", "\r\n")
     return texts
 
 

@@ -44,39 +44,32 @@ def run_checker(install, driver):
     ("expired", {"server": (FAILED, TEXT[151])}, 102),
     # Without an answer and without a recorded size, free space cannot be judged.
     ("missing http file", {"server": (FAILED, TEXT[144]), "disk room": (NOT_CHECKED, TEXT[158])}, 102),
-    ("ftp", {"server": (PASSED, ""), "disk room": (PASSED, "")}, 103),
     ("no configuration", {"address": (FAILED, TEXT[130]), "host name": (NOT_CHECKED, None), "connection": (NOT_CHECKED, None),
                           "server": (NOT_CHECKED, None), "folder": (PASSED, "")}, 102),
     ("unknown host", {"host name": (FAILED, (TEXT[135], TEXT[136]))}, 102),
     ("texts from the library", {}, 102),
     ("no language library", {"address": (FAILED, TEXT[130])}, 102),
 ])
-def test_checks_as_the_window_shows_them(install, driver, web, tmp_path, download_dir, case, expected, headline):
+def test_checks_as_the_window_shows_them(install, driver, web, download_dir, case, expected, headline):
     package = f"pkg-{uuid.uuid4().hex[:8]}.exe"
     web.set_file(f"/{package}", b"\x5a" * 70000)
-    (tmp_path / "pub").mkdir()
-    (tmp_path / "pub" / package).write_bytes(b"x" * 5000)
     if case == "texts from the library":  # a changed English caption shows that the window asks the library
         mlg = install.folder / "FENNICKMSG.MLG"
         mlg.write_text(mlg.read_text(encoding="utf-8-sig").replace(f"\n100={TEXT[100]}\n", "\n100=Caption from the library\n"),
                        encoding="utf-8-sig")
     if case == "no language library":  # the built-in English stands in
         install.remove("QXMlangW.dll")
-    with fault_ftp(tmp_path) as ftp:
-        urls = {"https": web.https_url("valid", f"/{package}"), "missing http file": web.http_url("/missing.exe"),
-                "unknown host": "ftp://no-such-host.invalid/pub/setup.exe", "ftp": ftp.url(f"pub/{package}"),
-                **{name: web.https_url(name, f"/{package}") for name in ("untrusted", "wrong_host", "expired")}}
-        if case in urls:
-            install.write_ini(urls[case])
-        window = run_checker(install, driver)
-        commands = ftp.commands()
+    urls = {"https": web.https_url("valid", f"/{package}"), "missing http file": web.http_url("/missing.exe"),
+            "unknown host": "ftp://no-such-host.invalid/pub/setup.exe",
+            **{name: web.https_url(name, f"/{package}") for name in ("untrusted", "wrong_host", "expired")}}
+    if case in urls:
+        install.write_ini(urls[case])
+    window = run_checker(install, driver)
     for check, (status, detail) in expected.items():
         shown = lines(window)[check]
         assert shown[0] == status and (detail is None or shown[1] in (detail if isinstance(detail, tuple) else (detail,))), window
     assert window["headline"] == TEXT[headline]
     assert window["caption"] == ("Caption from the library" if case == "texts from the library" else TEXT[100])
-    if case == "ftp":
-        assert commands[:2] == ["USER anonymous", "PASS "] and f"SIZE /pub/{package}" in commands
 
 
 def test_failures_one_to_four_start_the_checker_and_the_fifth_shows_the_error_message(wine, install, driver, tmp_path, name,
