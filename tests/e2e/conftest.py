@@ -6,7 +6,7 @@
 #               ended and its folder removed after the test.
 # make_install  factory for further installations in the same test: make_install("name").
 # download_dir  the Documents\Vantrel\Fennick folder, emptied before and after the test.
-# marker_dir    a folder for marker_app.exe stand-ins; start(env=wine.marker_env(marker_dir)).
+# marker_dir    a folder for the marker_app.exe stand-ins of a Runner.
 # runner        Runner: install with stand-ins for the package and the checker, writing to marker_dir.
 # name          a package name of the test's own (the single-instance guard and the download folder are shared).
 # certificates  the test certificates, their CA trusted inside the prefix for the module.
@@ -19,13 +19,12 @@ import uuid
 import pytest
 
 from fennick import Driver, Installation, Runner, WineEnvironment
-from servers.certificates import make_test_certificates, trusted_in_wine_prefix
+from servers.certificates import make_test_certificates
 
 
 @pytest.fixture(scope="session")
 def wine():
     environment = WineEnvironment()
-    environment.prepare_desktop()
     yield environment
     shutil.rmtree(environment.log_dir, ignore_errors=True)
 
@@ -82,5 +81,10 @@ def name():
 @pytest.fixture(scope="module")
 def certificates(wine, tmp_path_factory):
     certs = make_test_certificates(tmp_path_factory.mktemp("certificates"))
-    with trusted_in_wine_prefix(certs.authority.certificate, lambda argv: wine.run(argv)[0], wine.tests_bin / "fnkdriver.exe"):
-        yield certs
+
+    def trust(action):
+        return wine.run([wine.tests_bin / "fnkdriver.exe", "trust", action, wine.windows_path(certs.authority)])[0]
+
+    assert trust("add") == 0, "could not trust the test CA"
+    yield certs
+    trust("remove")

@@ -8,7 +8,7 @@ import pytest
 
 from fennick import IDCANCEL, IDOK, ROOT, Download, Runner, language_texts
 from servers.ftp import fault_ftp
-from servers.http import nginx_with_test_certificates
+from servers.http import WebServers
 from servers.polling import wait_until
 
 TEXT = language_texts(ROOT / "components" / "qxmlang" / "FENNICKMSG.MLG")[0x0409]
@@ -17,8 +17,8 @@ CHECKS = ["address", "host name", "connection", "server", "folder", "disk room"]
 
 
 @pytest.fixture(scope="module")
-def web(tmp_path_factory, certificates):
-    with nginx_with_test_certificates(tmp_path_factory.mktemp("www"), certificates) as server:
+def web(certificates):
+    with WebServers(certificates) as server:
         yield server
 
 
@@ -32,7 +32,7 @@ def run_checker(install, driver):
     pid = install.start(exe="QXChkErr.exe").pid
     window = driver.checker(install.folder)
     assert window is not None, "the checker's window did not appear or its checks did not end"
-    driver.press(window["hwnd"], IDCANCEL)
+    driver.do("press", hwnd=window["hwnd"], button=IDCANCEL)
     assert driver.wait_exit(pid)["exited"], "the checker did not end on Close"
     return window
 
@@ -44,39 +44,32 @@ def run_checker(install, driver):
     ("expired", {"server": (FAILED, TEXT[151])}, 102),
     # Without an answer and without a recorded size, free space cannot be judged.
     ("missing http file", {"server": (FAILED, TEXT[144]), "disk room": (NOT_CHECKED, TEXT[158])}, 102),
-    ("ftp", {"server": (PASSED, ""), "disk room": (PASSED, "")}, 103),
     ("no configuration", {"address": (FAILED, TEXT[130]), "host name": (NOT_CHECKED, None), "connection": (NOT_CHECKED, None),
                           "server": (NOT_CHECKED, None), "folder": (PASSED, "")}, 102),
     ("unknown host", {"host name": (FAILED, (TEXT[135], TEXT[136]))}, 102),
     ("texts from the library", {}, 102),
     ("no language library", {"address": (FAILED, TEXT[130])}, 102),
 ])
-def test_checks_as_the_window_shows_them(install, driver, web, tmp_path, download_dir, case, expected, headline):
+def test_checks_as_the_window_shows_them(install, driver, web, download_dir, case, expected, headline):
     package = f"pkg-{uuid.uuid4().hex[:8]}.exe"
-    (web.root / package).write_bytes(b"\x5a" * 70000)
-    (tmp_path / "pub").mkdir()
-    (tmp_path / "pub" / package).write_bytes(b"x" * 5000)
+    web.set_file(f"/{package}", b"\x5a" * 70000)
     if case == "texts from the library":  # a changed English caption shows that the window asks the library
         mlg = install.folder / "FENNICKMSG.MLG"
         mlg.write_text(mlg.read_text(encoding="utf-8-sig").replace(f"\n100={TEXT[100]}\n", "\n100=Caption from the library\n"),
                        encoding="utf-8-sig")
     if case == "no language library":  # the built-in English stands in
         install.remove("QXMlangW.dll")
-    with fault_ftp(tmp_path) as ftp:
-        urls = {"https": web.https_url("valid", f"/{package}"), "missing http file": web.http_url("/missing.exe"),
-                "unknown host": "ftp://no-such-host.invalid/pub/setup.exe", "ftp": ftp.url(f"pub/{package}"),
-                **{name: web.https_url(name, f"/{package}") for name in ("untrusted", "wrong_host", "expired")}}
-        if case in urls:
-            install.write_ini(urls[case])
-        window = run_checker(install, driver)
-        commands = ftp.commands()
+    urls = {"https": web.https_url("valid", f"/{package}"), "missing http file": web.http_url("/missing.exe"),
+            "unknown host": "ftp://no-such-host.invalid/pub/setup.exe",
+            **{name: web.https_url(name, f"/{package}") for name in ("untrusted", "wrong_host", "expired")}}
+    if case in urls:
+        install.write_ini(urls[case])
+    window = run_checker(install, driver)
     for check, (status, detail) in expected.items():
         shown = lines(window)[check]
         assert shown[0] == status and (detail is None or shown[1] in (detail if isinstance(detail, tuple) else (detail,))), window
     assert window["headline"] == TEXT[headline]
     assert window["caption"] == ("Caption from the library" if case == "texts from the library" else TEXT[100])
-    if case == "ftp":
-        assert commands[:2] == ["USER anonymous", "PASS "] and f"SIZE /pub/{package}" in commands
 
 
 def test_failures_one_to_four_start_the_checker_and_the_fifth_shows_the_error_message(wine, install, driver, tmp_path, name,
@@ -91,8 +84,8 @@ def test_failures_one_to_four_start_the_checker_and_the_fifth_shows_the_error_me
         assert window is not None and lines(window)["server"] == (FAILED, TEXT[143]), window
         assert "PASS wrong" in server.commands() and download.counter() == "1"
         assert process.wait_exit()["exited"]
-        driver.press(window["hwnd"], IDCANCEL)
-        assert driver.checker_gone(install.folder)
+        driver.do("press", hwnd=window["hwnd"], button=IDCANCEL)
+        assert driver.checker(install.folder, finished=False, gone=True)
 
         download.set_counter("4")
         process = runner.start(url)
@@ -124,8 +117,8 @@ def test_retry_in_the_checker_resumes_the_download_once_the_server_is_back(wine,
     kept = download.partial.stat().st_size
     assert first.wait_exit()["exited"] and 0 < kept < len(data)
     with fault_ftp(tmp_path, port=port) as back:
-        driver.press(window["hwnd"], 1050)  # Retry
-        assert driver.checker_gone(install.folder), "the checker did not end after Retry"
+        driver.do("press", hwnd=window["hwnd"], button=1050)  # Retry
+        assert driver.checker(install.folder, finished=False, gone=True), "the checker did not end after Retry"
         runner.wait_started(name)
         rests = [int(c.split()[1]) for c in back.commands() if c.startswith("REST ")]
     assert download.target.read_bytes() == data and not download.partial.exists() and download.counter() == "0"

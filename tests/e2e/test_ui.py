@@ -35,26 +35,26 @@ def test_window_size_place_texts_and_the_close_question(install, driver, texts, 
         assert 0 <= l < r <= state["client"][2] and 0 <= t < b <= state["client"][3], state
     assert controls["1002"]["rect"][2] < controls["1003"]["rect"][0], "size text left of the percentage"
     assert state["caption"] == expected[1] and (controls["1001"]["text"], controls["1001"]["visible"]) == (expected[2], False)
-    assert [controls[i]["text"] for i in ("1002", "1003")] == ["", ""] and state["progress"] == 0 and state["messagebox"] is None
+    assert [controls[i]["text"] for i in ("1002", "1003")] == ["", ""] and state["progress"] == 0
     # Well past the 300 ms start timer: the unsupported scheme started nothing and ended nothing.
-    assert process.is_running_after(2000)
+    assert not process.wait_exit(2000)["exited"]
 
-    driver.key(process.pid, "enter")  # does nothing: no question, no end
-    assert driver.messagebox(process.pid, timeout_ms=0) is None
+    driver.do("key", pid=process.pid, key="enter")  # does nothing: no question, no end
+    assert driver.find("box", pid=process.pid, timeout_ms=0) is None
     for ask, button in ((lambda: process.request_close(), IDNO), (lambda: process.request_close(), IDCANCEL),
-                        (lambda: (driver.key(process.pid, "esc"), process.question())[1], IDNO)):
+                        (lambda: (driver.do("key", pid=process.pid, key="esc"), process.question())[1], IDNO)):
         question = ask()
         assert (question["text"], question["caption"], question["icon"]) == (expected[3], expected[1], "exclamation")
         assert sorted(question["buttons"]) == sorted([IDYES, IDNO, IDCANCEL])
         process.answer(button)
-        assert driver.messagebox_gone(process.pid) and process.dialog()["visible"]
+        assert driver.find("box", pid=process.pid, gone=True) and process.dialog()
     assert process.close_confirmed()["exited"]
 
 
 def test_file_scheme_opens_an_idle_window(install):
     install.write_ini("file:///x")
     process = install.start()
-    assert process.dialog()["progress"] == 0 and process.is_running_after(2000)
+    assert process.dialog()["progress"] == 0 and not process.wait_exit(2000)["exited"]
 
 
 def test_without_fennick_ini_the_process_ends_at_once_without_a_window(install):
@@ -77,13 +77,13 @@ def test_one_instance_per_package_base_name(make_install):
     refused(first.start())                                            # the same install again
     refused(started("other", "gopher://192.0.2.1/b/setup.zip")[1])   # another install, same base name
     _, beside = started("beside", "gopher://127.0.0.1/setup2.exe")   # another base name runs beside it
-    assert beside.dialog()["visible"] and running.dialog()["visible"]
+    beside.dialog(), running.dialog()
     _, folder = started("folder", "gopher://127.0.0.1/folder/")      # URLs without a name exclude each other
     folder.dialog()
     refused(started("elsewhere", "gopher://127.0.0.1/elsewhere/")[1])
     for process in (running, beside, folder):
         assert process.close_confirmed()["exited"]
-    assert first.start().dialog()["visible"], "the guard is free again once the first has ended"
+    first.start().dialog()  # the guard is free again once the first has ended
 
 
 @pytest.mark.parametrize("library", ["absent", "incomplete"])
@@ -95,13 +95,13 @@ def test_language_library_absent_or_incomplete_leaves_the_texts_empty(wine, inst
     install.write_ini(IDLE_URL)
     process = install.start()
     if library == "incomplete":  # reported once in a box the window waits for; the library is never called
-        box = driver.ownerless_box("UQXMlang:load qxmlangW.dll error!", pid=process.pid)
+        box = driver.find("box", text="UQXMlang:load qxmlangW.dll error!", pid=process.pid)
         assert box is not None and (box["caption"], box["icon"], box["buttons"]) == ("error", "none", [1]), box
-        assert driver.dialog(process.pid, timeout_ms=0) is None
-        driver.answer_box(box["hwnd"], 1)
+        assert driver.find("dialog", pid=process.pid, timeout_ms=0) is None
+        driver.do("press", hwnd=box["hwnd"], button=1)
     state = process.dialog()
     assert state["caption"] == "" and state["controls"]["1001"]["text"] == ""
-    assert [w for w in driver.windows(process.pid) if w["visible"]] == [{"class": "#32770", "caption": "", "visible": True}]
+    assert process.wait_exit(500)["windows_seen"] == 1, "no other window than the dialog"
     question = process.request_close()
     assert (question["text"], question["caption"], question["icon"]) == ("", "", "exclamation")
 
@@ -125,7 +125,7 @@ def test_progress_is_shown_and_a_confirmed_close_stops_the_download(wine, driver
         process.request_close()
         process.answer(IDYES)
         # Only once the question is gone is the stop set; then data flows, and the next report answers "stop".
-        assert driver.messagebox_gone(process.pid)
+        assert driver.find("box", pid=process.pid, gone=True)
         hold.release.set()
         assert process.wait_exit()["exited"]
     assert "RetryCount" not in state_values(download_dir / "FennickSetup.exe_tmp_sz")

@@ -1,126 +1,44 @@
 # HTTP and HTTPS servers for tests, as context managers, bound to 127.0.0.1 on free ports.
 #
-# NginxServer        a folder over HTTP and, per named certificate, over HTTPS; requests() reads its
-#                    access log (uri, status, range, if_range, bytes, port of each request).
-# ScriptedHttpServer our own server for faults: files that ignore Range, chunked bodies, bodies cut
-#                    short or held back, redirects, changes between runs; it logs every request.
+# ScriptedHttpServer files with Range and validators (ETag, date), chunked bodies, bodies cut short
+#                    or held back, redirects; it logs every request.
+# WebServers         one over HTTP and one over HTTPS per test certificate, serving the same files.
 #
 # HTTPS needs the test CA trusted inside the Wine prefix (conftest's `certificates` fixture):
-#     with nginx_with_test_certificates(www, certs) as web: web.https_url("valid", "/pkg.exe")
+#     with WebServers(certs) as web: web.set_file("/pkg.exe", data); web.https_url("valid", "/pkg.exe")
 from __future__ import annotations
 
 import email.utils
 import hashlib
-import json
-import os
 import socket
 import ssl
-import subprocess
 import threading
 import time
 from dataclasses import dataclass, field
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
-from pathlib import Path
-from typing import Dict, List, Mapping, Optional
+from typing import Dict, List, Optional
 
 from .certificates import ServerCertificate
 
 LOOPBACK = "127.0.0.1"
 
 
-def free_port() -> int:
-    with socket.socket() as probe:
-        probe.bind((LOOPBACK, 0))
-        return probe.getsockname()[1]
-
-
-def wait_for_port(port: int, deadline_seconds: float = 10.0) -> bool:
-    deadline = time.monotonic() + deadline_seconds
-    while time.monotonic() < deadline:
-        try:
-            with socket.create_connection((LOOPBACK, port), timeout=0.5):
-                return True
-        except OSError:
-            time.sleep(0.05)
-    return False
-
-
-class NginxServer:
-    def __init__(self, root: Path, tls: Optional[Mapping[str, ServerCertificate]] = None, work_dir: Optional[Path] = None):
-        self.root, self.tls = Path(root).resolve(), dict(tls or {})
-        self.work_dir = Path(work_dir) if work_dir else self.root.parent / f"nginx-{os.getpid()}-{id(self)}"
-        self.access_log = self.work_dir / "access.log"
-        self.http_port, self.https_ports, self._process = 0, {}, None
-
-    def http_url(self, path: str) -> str:
-        return f"http://{LOOPBACK}:{self.http_port}{path}"
-
-    def https_url(self, certificate_name: str, path: str, host: str = LOOPBACK) -> str:
-        return f"https://{host}:{self.https_ports[certificate_name]}{path}"
-
-    def requests(self) -> List[dict]:
-        lines = self.access_log.read_text().splitlines() if self.access_log.exists() else []
-        return [json.loads(line) for line in lines if line.strip()]
-
-    def __enter__(self) -> "NginxServer":
-        for temp in ("client_body", "proxy", "fastcgi", "uwsgi", "scgi"):
-            (self.work_dir / temp).mkdir(parents=True, exist_ok=True)
-        for _ in range(3):  # a free port may be taken between probe and bind: try fresh ones
-            self.http_port, self.https_ports = free_port(), {name: free_port() for name in self.tls}
-            (self.work_dir / "nginx.conf").write_text(self._config())
-            self._process = subprocess.Popen(["nginx", "-p", str(self.work_dir), "-c", str(self.work_dir / "nginx.conf"),
-                                              "-e", str(self.work_dir / "error.log")], stdin=subprocess.DEVNULL,
-                                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
-            if all(wait_for_port(port) for port in [self.http_port, *self.https_ports.values()]):
-                return self
-            self.__exit__()
-        raise RuntimeError("nginx did not start: " + (self.work_dir / "error.log").read_text(errors="replace"))
-
-    def __exit__(self, *exc) -> None:
-        if self._process is not None:
-            self._process.terminate()  # nginx's fast shutdown ends its workers too
-            self._process.wait(timeout=10)
-            self._process = None
-
-    def _config(self) -> str:
-        blocks = [(f"{LOOPBACK}:{self.http_port}", "")] + [
-            (f"{LOOPBACK}:{self.https_ports[name]} ssl", f"ssl_certificate {c.certificate}; ssl_certificate_key {c.key};")
-            for name, c in self.tls.items()]
-        temps = "".join(f"  {t}_temp_path {self.work_dir / t};\n" for t in ("client_body", "proxy", "fastcgi", "uwsgi", "scgi"))
-        return ("user root root;\n" if os.geteuid() == 0 else "") + (
-            f"daemon off;\nworker_processes 1;\npid {self.work_dir / 'nginx.pid'};\nevents {{ worker_connections 64; }}\n"
-            "http {\n  default_type application/octet-stream;\n  sendfile on;\n"
-            "  log_format fennick escape=json '{\"uri\":\"$request_uri\",\"status\":$status,\"range\":\"$http_range\","
-            "\"if_range\":\"$http_if_range\",\"bytes\":$body_bytes_sent,\"port\":$server_port}';\n"
-            f"  access_log {self.access_log} fennick;\n{temps}"
-            + "".join(f"  server {{ listen {listen}; {tls} root {self.root}; location / {{ }} }}\n" for listen, tls in blocks)
-            + "}\n")
-
-
-def nginx_with_test_certificates(web_root: Path, certificates) -> NginxServer:
-    # nginx over HTTP and over HTTPS with each test certificate (valid, expired, wrong_host, untrusted).
-    tls = {name: getattr(certificates, name) for name in ("valid", "expired", "wrong_host", "untrusted")}
-    return NginxServer(web_root, tls, work_dir=web_root.parent / f"nginx-{web_root.name}")
-
-
 @dataclass
 class Fault:
     # A one-shot fault for the next GET of a path. cut_after: this many body bytes, then the
-    # connection closes. hold_after: this many, then wait for `release` (then the rest, or a close
-    # with close_on_release); `reached` is set when the hold begins.
+    # connection closes. hold_after: this many, then wait for `release` (then the rest); `reached`
+    # is set when the hold begins.
     cut_after: Optional[int] = None
     hold_after: Optional[int] = None
     release: threading.Event = field(default_factory=threading.Event)
-    close_on_release: bool = False
     reached: threading.Event = field(default_factory=threading.Event)
 
 
 @dataclass
 class FileResource:
     data: bytes
-    etag: Optional[str]
-    last_modified: Optional[str]
-    honor_range: bool = True
+    etag: str
+    last_modified: str
     chunked: bool = False
 
 
@@ -132,7 +50,6 @@ class Redirect:
 
 @dataclass
 class RequestRecord:
-    method: str
     target: str                      # path and query as received
     headers: Dict[str, str]          # names in lower case
     status: int = 0
@@ -147,13 +64,11 @@ class ScriptedHttpServer:
         self.certificate, self.requests, self.port = certificate, [], 0
         self._resources, self._faults, self._lock = {}, {}, threading.Lock()
 
-    def set_file(self, path: str, data: bytes, etag: Optional[str] = "auto", last_modified: Optional[str] = "auto",
-                 honor_range: bool = True, chunked: bool = False) -> None:
-        # "auto" validators follow the content; None leaves the header out.
-        etag = '"' + hashlib.sha256(data).hexdigest()[:16] + '"' if etag == "auto" else etag
-        last_modified = email.utils.formatdate(time.time(), usegmt=True) if last_modified == "auto" else last_modified
+    def set_file(self, path: str, data: bytes, chunked: bool = False) -> None:
+        # The entity tag follows the content.
+        etag, date = '"' + hashlib.sha256(data).hexdigest()[:16] + '"', email.utils.formatdate(time.time(), usegmt=True)
         with self._lock:
-            self._resources[path] = FileResource(data, etag, last_modified, honor_range, chunked)
+            self._resources[path] = FileResource(data, etag, date, chunked)
 
     def redirect(self, path: str, location: str, status: int = 302) -> None:
         with self._lock:
@@ -166,9 +81,6 @@ class ScriptedHttpServer:
 
     def url(self, path: str, host: str = LOOPBACK) -> str:
         return f"{'https' if self.certificate else 'http'}://{host}:{self.port}{path}"
-
-    def etag(self, path: str) -> Optional[str]:
-        return getattr(self._resources.get(path), "etag", None)
 
     def requests_for(self, path: str) -> List[RequestRecord]:
         with self._lock:
@@ -218,7 +130,7 @@ class _Handler(BaseHTTPRequestHandler):
         pass
 
     def do_GET(self):
-        record = RequestRecord("GET", self.path, {k.lower(): v for k, v in self.headers.items()})
+        record = RequestRecord(self.path, {k.lower(): v for k, v in self.headers.items()})
         path, self.close_connection = self.path.split("?")[0], True
         with self.owner._lock:
             self.owner.requests.append(record)
@@ -240,11 +152,10 @@ class _Handler(BaseHTTPRequestHandler):
 
     def _serve(self, record: RequestRecord, resource: FileResource, fault: Optional[Fault]) -> None:
         data, status = resource.data, 200
-        headers = {"Accept-Ranges": "bytes" if resource.honor_range else "none"}
-        headers.update({k: v for k, v in (("ETag", resource.etag), ("Last-Modified", resource.last_modified)) if v})
+        headers = {"Accept-Ranges": "bytes", "ETag": resource.etag, "Last-Modified": resource.last_modified}
         wanted, condition = self.headers.get("Range", ""), self.headers.get("If-Range")
         first = wanted[len("bytes="):-1] if wanted.startswith("bytes=") and wanted.endswith("-") else ""
-        if resource.honor_range and first.isdigit() and condition in (None, resource.etag, resource.last_modified):
+        if first.isdigit() and condition in (None, resource.etag, resource.last_modified):
             if int(first) >= len(data):
                 return self._head(record, 416, {**headers, "Content-Range": f"bytes */{len(data)}", "Content-Length": "0"})
             status, data = 206, data[int(first):]
@@ -265,11 +176,38 @@ class _Handler(BaseHTTPRequestHandler):
                     fault.reached.set()
                     fault.release.wait(ScriptedHttpServer.HOLD_LIMIT_SECONDS)
                     hold = None
-                    if fault.close_on_release:
-                        break
             self.wfile.write(b"0\r\n\r\n" if resource.chunked and record.body_bytes == len(data) else b"")
             self.wfile.flush()
             if record.body_bytes < len(data):
                 self.connection.shutdown(socket.SHUT_RDWR)
         except OSError:
             pass  # the client went away; the record shows how far we got
+
+
+class WebServers:
+    CERTIFICATES = ("valid", "expired", "wrong_host", "untrusted")
+
+    def __init__(self, certificates) -> None:
+        self.servers = {"http": ScriptedHttpServer(), **{n: ScriptedHttpServer(getattr(certificates, n)) for n in self.CERTIFICATES}}
+
+    def set_file(self, path: str, data: bytes, **options) -> None:
+        for server in self.servers.values():
+            server.set_file(path, data, **options)
+
+    def http_url(self, path: str) -> str:
+        return self.servers["http"].url(path)
+
+    def https_url(self, certificate: str, path: str) -> str:
+        return self.servers[certificate].url(path)
+
+    def requests_for(self, path: str) -> List[RequestRecord]:
+        return [r for server in self.servers.values() for r in server.requests_for(path)]
+
+    def __enter__(self) -> "WebServers":
+        for server in self.servers.values():
+            server.__enter__()
+        return self
+
+    def __exit__(self, *exc) -> None:
+        for server in self.servers.values():
+            server.__exit__()
