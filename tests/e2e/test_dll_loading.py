@@ -15,7 +15,7 @@ import uuid
 import pytest
 
 from fennick import IDCANCEL, ROOT, FennickProcess, Runner, language_texts
-from servers.http import NginxServer
+from servers.http import ScriptedHttpServer
 from servers.polling import wait_until
 
 KNOWN_DLLS = {"kernel32", "user32", "gdi32", "advapi32", "shell32", "ole32", "msvcrt", "ws2_32", "comctl32"}
@@ -36,7 +36,7 @@ def imported_names(wine):
 
 
 @pytest.mark.parametrize("served", [True, False], ids=["download", "checker"])
-def test_no_planted_dll_is_loaded(served, wine, install, driver, marker_dir, download_dir, name, tmp_path):
+def test_no_planted_dll_is_loaded(served, wine, install, driver, marker_dir, download_dir, name, monkeypatch):
     names = sorted(imported_names(wine) | EXTRA_DLLS)
     assert "winhttp" in names, names
     workdir = install.folder.parent / f"cwd-{uuid.uuid4().hex[:8]}"
@@ -46,19 +46,16 @@ def test_no_planted_dll_is_loaded(served, wine, install, driver, marker_dir, dow
             if folder != install.folder or dll not in WINE_DELAY_LOADED:
                 shutil.copy2(wine.tests_bin / "planted.dll", folder / f"{dll}.dll")
     runner = Runner(wine, install, marker_dir, real_checker=True)
-    (tmp_path / "www").mkdir()
-    if served:
-        (tmp_path / "www" / name).write_bytes(runner.package(1 << 20, 1))
-    with NginxServer(tmp_path / "www") as web:
-        install.write_ini(web.http_url(f"/{name}"))
-        # Wine takes WINEDLLOVERRIDES from the Unix environment a process chain starts with, not
-        # from a Windows environment block: it goes to the driver, whose children inherit it.
-        overrides = ",".join(names) + "=n,b;" + wine.environment()["WINEDLLOVERRIDES"]
-        _, answer = driver.call("start", wine.windows_path(install.exe), "--cwd", wine.windows_path(workdir),
-                                "--env", f"FENNICK_MARKER_DIR={wine.windows_path(marker_dir)}",
-                                extra_env={"WINEDLLOVERRIDES": overrides})
-        process = FennickProcess(driver, int(answer["pid"]))
-        install.processes.append(process)
+    # Wine takes WINEDLLOVERRIDES from the Unix environment a process chain starts with, not from
+    # a Windows environment block: it goes to the driver, whose children inherit it.
+    monkeypatch.setenv("WINEDLLOVERRIDES", ",".join(names) + "=n,b;" + wine.environment()["WINEDLLOVERRIDES"])
+    with ScriptedHttpServer() as web:
+        if served:
+            web.set_file(f"/{name}", runner.package(1 << 20, 1))
+        install.write_ini(web.url(f"/{name}"))
+        pid = driver.start(wine.windows_path(install.exe), cwd=wine.windows_path(workdir),
+                           env={"FENNICK_MARKER_DIR": wine.windows_path(marker_dir)})
+        install.processes.append(FennickProcess(driver, pid))
         try:
             if served:
                 wait_until(lambda: runner.marker(name).exists(), "the downloaded package started", 15)
@@ -67,8 +64,8 @@ def test_no_planted_dll_is_loaded(served, wine, install, driver, marker_dir, dow
                 assert window is not None, "the checker showed no window"
                 not_found = language_texts(ROOT / "components" / "qxmlang" / "FENNICKMSG.MLG")[0x0409][144]
                 assert window["checks"][3]["detail"] == not_found, window  # its WinHTTP check ran
-                driver.press(window["hwnd"], IDCANCEL)
-            assert process.wait_exit()["exited"]
+                driver.do("press", hwnd=window["hwnd"], button=IDCANCEL)
+            assert driver.wait_exit(pid)["exited"]
         finally:
             # A planted DLL that was loaded is the first thing to report: it is why a run fails.
             assert sorted(m.name for m in marker_dir.glob("*.loaded")) == [], "planted DLLs were loaded"
