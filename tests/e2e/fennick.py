@@ -219,9 +219,10 @@ class Installation:
     def put(self, name: str, source: Path) -> None:
         shutil.copy2(source, self.folder / name)
 
-    def start(self, language: str = DEFAULT_LANGUAGE, env: Optional[Dict[str, str]] = None, exe: str = "Fennick.exe") -> FennickProcess:
+    def start(self, language: str = DEFAULT_LANGUAGE, env: Optional[Dict[str, str]] = None, exe: str = "Fennick.exe",
+              cwd: Optional[Path] = None) -> FennickProcess:
         pid = self.driver.start(self.wine.windows_path(self.folder / exe), language=language,
-                                cwd=self.wine.windows_path(self.folder), env=env)
+                                cwd=self.wine.windows_path(cwd or self.folder), env=env)
         self.processes.append(FennickProcess(self.driver, pid))
         return self.processes[-1]
 

@@ -14,7 +14,7 @@ import uuid
 
 import pytest
 
-from fennick import IDCANCEL, ROOT, FennickProcess, Runner, language_texts
+from fennick import IDCANCEL, ROOT, Runner, language_texts
 from servers.http import ScriptedHttpServer
 from servers.polling import wait_until
 
@@ -53,9 +53,7 @@ def test_no_planted_dll_is_loaded(served, wine, install, driver, marker_dir, dow
         if served:
             web.set_file(f"/{name}", runner.package(1 << 20, 1))
         install.write_ini(web.url(f"/{name}"))
-        pid = driver.start(wine.windows_path(install.exe), cwd=wine.windows_path(workdir),
-                           env={"FENNICK_MARKER_DIR": wine.windows_path(marker_dir)})
-        install.processes.append(FennickProcess(driver, pid))
+        process = install.start(env={"FENNICK_MARKER_DIR": wine.windows_path(marker_dir)}, cwd=workdir)
         try:
             if served:
                 wait_until(lambda: runner.marker(name).exists(), "the downloaded package started", 15)
@@ -65,7 +63,7 @@ def test_no_planted_dll_is_loaded(served, wine, install, driver, marker_dir, dow
                 not_found = language_texts(ROOT / "components" / "qxmlang" / "FENNICKMSG.MLG")[0x0409][144]
                 assert window["checks"][3]["detail"] == not_found, window  # its WinHTTP check ran
                 driver.do("press", hwnd=window["hwnd"], button=IDCANCEL)
-            assert driver.wait_exit(pid)["exited"]
+            assert process.wait_exit()["exited"]
         finally:
             # A planted DLL that was loaded is the first thing to report: it is why a run fails.
             assert sorted(m.name for m in marker_dir.glob("*.loaded")) == [], "planted DLLs were loaded"
