@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "framework/SystemLibrary.h"
+#include "SystemLibrary.h"
 
 // The entries of QXMlangW.dll as this binding calls them (WINAPI keeps i686 in step with the DLL).
 typedef int(WINAPI* PFN_INITIALIZEQXMLAGTLS)(void);

@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "framework/SystemLibrary.h"
+#include "SystemLibrary.h"
 
 // How a binding tells the user that its library is unusable. The installer shows a message
 // box without owner window; tests record the call instead.

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "Handles.h"
-#include "framework/SystemLibrary.h"
+#include "SystemLibrary.h"
 
 namespace {
 constexpr DWORD READ_SIZE = 1024 * 1024;

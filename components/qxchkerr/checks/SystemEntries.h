@@ -4,7 +4,7 @@
 #include <winhttp.h>
 
 #include "Handles.h"
-#include "framework/SystemLibrary.h"
+#include "SystemLibrary.h"
 
 // The WinHTTP entries the server check uses, from the system folder's winhttp.dll (the checker
 // imports only known DLLs). Each check holds its own instance, so a late check thread keeps
