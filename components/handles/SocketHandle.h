@@ -1,6 +1,6 @@
 #pragma once
-// The owner of a Winsock socket, in the set of Handles.h (apart because winsock2.h must come
-// before windows.h).
+// The owners of a Winsock socket and of a Winsock reference, in the set of Handles.h (apart
+// because winsock2.h must come before windows.h).
 #include <winsock2.h>
 
 #include "Handles.h"
@@ -12,3 +12,22 @@ struct SocketTraits {
     static void Close(Type value) { closesocket(value); }
 };
 using UniqueSocket = UniqueResource<SocketTraits>;
+
+// One reference to Winsock (WSAStartup ... WSACleanup) for as long as the object lives; the
+// references are counted, so nesting is fine.
+class WinsockSession {
+public:
+    WinsockSession() {
+        WSADATA data;
+        m_ready = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }
+    ~WinsockSession() {
+        if (m_ready) WSACleanup();
+    }
+    WinsockSession(const WinsockSession&) = delete;
+    WinsockSession& operator=(const WinsockSession&) = delete;
+    bool Ready() const { return m_ready; }
+
+private:
+    bool m_ready = false;
+};

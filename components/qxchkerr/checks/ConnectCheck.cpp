@@ -30,7 +30,7 @@ UniqueSocket ConnectToAny(const std::vector<CSocketAddress>& addresses, const CD
 }
 
 CheckFinding CheckTcpConnect(const std::vector<CSocketAddress>& addresses, DWORD timeoutMs) {
-    CWinsockSession winsock;
+    WinsockSession winsock;
     if (!winsock.Ready()) return CheckFinding::Fail(CheckProblem::ConnectFailed, L"Winsock did not start");
     const CDeadline deadline(timeoutMs);
     CheckFinding finding;

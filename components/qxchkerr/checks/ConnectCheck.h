@@ -13,5 +13,5 @@ CheckFinding CheckTcpConnect(const std::vector<CSocketAddress>& addresses, DWORD
 
 // The connection itself, for the server check: the first address that accepts before the deadline.
 // On failure `finding` says why and the returned socket is invalid. The caller holds a
-// CWinsockSession for as long as it uses the socket.
+// WinsockSession for as long as it uses the socket.
 UniqueSocket ConnectToAny(const std::vector<CSocketAddress>& addresses, const CDeadline& deadline, CheckFinding& finding);

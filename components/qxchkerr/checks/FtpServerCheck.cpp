@@ -98,7 +98,7 @@ ServerCheckResult CheckFtpServer(const std::vector<CSocketAddress>& addresses, c
         !helper.WideToAnsiExact(url.m_strPassword, password) || !helper.WideToAnsiExact(url.m_strUrlPath, path))
         return Fail(CheckProblem::AddressNotTransmittable, L"no ANSI form");
 
-    CWinsockSession winsock;
+    WinsockSession winsock;
     if (!winsock.Ready()) return Fail(CheckProblem::ConnectFailed, L"Winsock did not start");
     CheckFinding connected;
     UniqueSocket socket = ConnectToAny(addresses, deadline, connected);

@@ -11,7 +11,7 @@ const size_t MAX_ADDRESSES = 16;
 
 ResolveResult Resolve(const std::wstring& host, int port) {
     ResolveResult result;
-    CWinsockSession winsock;
+    WinsockSession winsock;
     if (!winsock.Ready()) {
         result.finding = CheckFinding::Fail(CheckProblem::ResolveFailed, L"Winsock did not start");
         return result;

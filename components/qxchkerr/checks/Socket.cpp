@@ -1,14 +1,5 @@
 #include "checks/Socket.h"
 
-CWinsockSession::CWinsockSession() {
-    WSADATA data;
-    m_bReady = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-}
-
-CWinsockSession::~CWinsockSession() {
-    if (m_bReady) WSACleanup();
-}
-
 std::wstring CSocketAddress::ToString() const {
     wchar_t text[INET6_ADDRSTRLEN + 16] = {};
     DWORD length = static_cast<DWORD>(sizeof(text) / sizeof(text[0]));

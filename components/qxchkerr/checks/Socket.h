@@ -9,19 +9,6 @@
 #include "SocketHandle.h"
 #include "checks/Deadline.h"
 
-// Winsock for the lifetime of the object (WSAStartup is reference counted, so nesting is fine).
-class CWinsockSession {
-public:
-    CWinsockSession();
-    ~CWinsockSession();
-    CWinsockSession(const CWinsockSession&) = delete;
-    CWinsockSession& operator=(const CWinsockSession&) = delete;
-    bool Ready() const { return m_bReady; }
-
-private:
-    bool m_bReady = false;
-};
-
 // One resolved address of the server, ready for connect().
 struct CSocketAddress {
     sockaddr_storage m_storage{};

@@ -60,7 +60,7 @@ private:
     static void Send(SOCKET s, const std::string& text) {
         if (!text.empty()) send(s, (text + "\r\n").data(), static_cast<int>(text.size() + 2), 0);
     }
-    CWinsockSession m_winsock;
+    WinsockSession m_winsock;
     UniqueSocket m_listener{socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)};
     sockaddr_in m_address{};
     std::atomic<bool> m_stop{false};

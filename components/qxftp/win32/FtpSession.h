@@ -91,7 +91,7 @@ private:
     // The final reply of a transfer, waited for briefly when the transfer is known to be short.
     bool ReadFinalReply(bool shortWait, FtpReply& reply, Failure& failure);
 
-    WinsockRuntime m_winsock;
+    WinsockSession m_winsock;
     std::mutex m_operationLock;
     std::atomic<DWORD> m_owner{0};
     ControlChannel m_control;

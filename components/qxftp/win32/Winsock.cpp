@@ -75,15 +75,6 @@ bool ConnectBefore(const sockaddr* address, int length, ULONGLONG deadline, Uniq
 
 }  // namespace
 
-WinsockRuntime::WinsockRuntime() {
-    WSADATA data;
-    m_ready = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-}
-
-WinsockRuntime::~WinsockRuntime() {
-    if (m_ready) WSACleanup();
-}
-
 bool ConnectToHost(const std::string& host, std::uint16_t port, DWORD timeoutMs, UniqueSocket& out,
                    Failure& failure) {
     std::string name = host;

@@ -11,19 +11,6 @@
 
 namespace qxftp {
 
-// One reference to Winsock (WSAStartup ... WSACleanup) for as long as the object lives.
-class WinsockRuntime {
-public:
-    WinsockRuntime();
-    ~WinsockRuntime();
-    WinsockRuntime(const WinsockRuntime&) = delete;
-    WinsockRuntime& operator=(const WinsockRuntime&) = delete;
-    bool Ready() const { return m_ready; }
-
-private:
-    bool m_ready = false;
-};
-
 // A socket address of either family.
 struct SocketAddress {
     sockaddr_storage storage{};
