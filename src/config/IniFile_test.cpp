@@ -22,6 +22,9 @@ TEST(IniFile, ValuesRoundTripOrAreRefused) {
         EXPECT_EQ(ReadIniString(file, L"Main", L"v"), stored) << value.substr(0, 20);
     }
     EXPECT_FALSE(WriteIniString(L"", L"Main", L"v", L"1")) << "an empty name would mean WIN.INI";
+    // Written by someone else, too long for the buffer: missing, never cut short.
+    ASSERT_TRUE(WritePrivateProfileStringW(L"Main", L"v", std::wstring(5000, L'y').c_str(), file.c_str()));
+    EXPECT_EQ(ReadIniString(file, L"Main", L"v"), L"ERR");
 }
 
 // One reading of the recorded size for the installer and its checker. The installer wrote the
