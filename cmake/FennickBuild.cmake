@@ -36,6 +36,32 @@ function(fennick_harden target)
   endif()
 endfunction()
 
+# fennick_export_entries(<target> <def>): the DLL exports exactly the entries of <def>, under
+# their plain names on both architectures. The .def spells each as i686 decorates a __stdcall
+# symbol (Name@bytes), so that on i686 an entry without WINAPI, or with other arguments, fails
+# the link instead of being fixed up silently; x86_64 has no decoration and links a copy without
+# it. After every link the export table is read back (cmake/CheckExports.cmake).
+function(fennick_export_entries target def)
+  get_filename_component(def ${def} ABSOLUTE)
+  # A .def without entries would otherwise leave every global symbol exported.
+  target_link_options(${target} PRIVATE -Wl,--exclude-all-symbols)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    target_sources(${target} PRIVATE ${def})
+    target_link_options(${target} PRIVATE -Wl,--kill-at -Wl,--disable-stdcall-fixup)
+  else()
+    file(READ ${def} text)
+    string(REGEX REPLACE "@[0-9]+" "" text "${text}")
+    get_filename_component(name ${def} NAME)
+    file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/plain-${name} CONTENT "${text}")
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${def})
+    target_sources(${target} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/plain-${name})
+  endif()
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DLIBRARY=$<TARGET_FILE:${target}> -DDEF=${def}
+            -P ${PROJECT_SOURCE_DIR}/cmake/CheckExports.cmake
+    VERBATIM)
+endfunction()
+
 # fennick_add_unit_test(<name> SOURCES ... LIBS ...): a GoogleTest program run under Wine by ctest.
 function(fennick_add_unit_test name)
   if(NOT FENNICK_BUILD_TESTS)

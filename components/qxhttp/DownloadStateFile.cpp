@@ -16,6 +16,7 @@ constexpr DWORD VALUE_CAPACITY = 4096;
 }  // namespace
 
 bool CDownloadStateFile::ReadKey(const wchar_t* key, std::wstring& value) const {
+    if (m_path.size() >= MAX_PATH) return false;  // the profile functions are not long-path aware
     std::vector<wchar_t> buffer(VALUE_CAPACITY, L'\0');
     const DWORD length = GetPrivateProfileStringW(SECTION, key, L"\x1", buffer.data(), VALUE_CAPACITY,
                                                   m_path.c_str());
@@ -28,6 +29,7 @@ bool CDownloadStateFile::ReadKey(const wchar_t* key, std::wstring& value) const 
 }
 
 bool CDownloadStateFile::WriteKey(const wchar_t* key, const wchar_t* value) const {
+    if (m_path.size() >= MAX_PATH) return false;
     return WritePrivateProfileStringW(SECTION, key, value, m_path.c_str()) != FALSE;
 }
 

@@ -1,5 +1,7 @@
-// The seven entries of QXMlangW.dll. Plain export names on both architectures come from
-// QXMlangW.def; WINAPI makes them __stdcall on i686, as their callers expect.
+// The seven entries of QXMlangW.dll, declared with their types in QXMlangW.h. Plain export names
+// on both architectures come from QXMlangW.def.
+#include "QXMlangW.h"
+
 #include <windows.h>
 
 #include <string>

@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+#include <QXFtp.h>
+
 #include "bindings/ProgressCallback.h"
 #include "bindings/TransferLibraryModule.h"
 
@@ -9,19 +11,15 @@
 // whose entry is missing returns 0 without calling anything.
 class CQXFtp {
 public:
-    typedef int(WINAPI* PFNQFTPIFO)(void);
-    typedef int(WINAPI* PFNQFTPUFO)(int hSession);
-    typedef int(WINAPI* PFNQFTPFLON)(int hSession, const char* host, int port, const char* user,
-                                     const char* password, const char* proxyHost, const char* proxyUser,
-                                     const char* proxyPassword, const char* proxyAccount, int proxyPort,
-                                     int flags);
-    typedef int(WINAPI* PFNQFTPFLOFF)(int hSession);
-    typedef int(WINAPI* PFNQFTPFGFWCB)(int hSession, const char* remotePath, const char* localPath, int mode,
-                                       QXPROGRESSCALLBACK callback, void* pContext);
-    typedef int(WINAPI* PFNQFTPGFS)(int hSession, const char* remotePath, long long* pSize);
+    // The entry types of the library's own header (angle brackets: not this file).
+    typedef QFTPIFO_ENTRY* PFNQFTPIFO;
+    typedef QFTPUFO_ENTRY* PFNQFTPUFO;
+    typedef QFTPFLON_ENTRY* PFNQFTPFLON;
+    typedef QFTPFLOFF_ENTRY* PFNQFTPFLOFF;
+    typedef QFTPFGFWCB_ENTRY* PFNQFTPFGFWCB;
+    typedef QFTPGFS_ENTRY* PFNQFTPGFS;
     // Optional: the download with a UTF-16 local path. A library without it is still complete.
-    typedef int(WINAPI* PFNQFTPFGFWCBW)(int hSession, const char* remotePath, const wchar_t* localPath, int mode,
-                                        QXPROGRESSCALLBACK callback, void* pContext);
+    typedef QFTPFGFWCBW_ENTRY* PFNQFTPFGFWCBW;
 
     CQXFtp();
     // Loads `libraryName` instead and reports a load failure through `notify`; for tests.

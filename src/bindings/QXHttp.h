@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+#include <QXHttp.h>
+
 #include "bindings/ProgressCallback.h"
 #include "bindings/TransferLibraryModule.h"
 
@@ -9,13 +11,12 @@
 // reported. Either way DownloadFile then returns -1.
 class CQXHttp {
 public:
-    typedef int(WINAPI* PFNQXGFWCB)(const wchar_t* url, const wchar_t* targetPath, QXPROGRESSCALLBACK callback,
-                                    void* pContext, int maxRedirects);
+    // The entry types of the library's own header (angle brackets: not this file).
+    typedef QXGFWCB_ENTRY* PFNQXGFWCB;
     // Optional entry: QXGFWCB with flags.
-    typedef int(WINAPI* PFNQXGFWCBF)(const wchar_t* url, const wchar_t* targetPath, QXPROGRESSCALLBACK callback,
-                                     void* pContext, int maxRedirects, unsigned int flags);
+    typedef QXGFWCBF_ENTRY* PFNQXGFWCBF;
     // The caller checks the file's SHA-256 itself: a whole-file answer without length may be taken.
-    static constexpr unsigned int ACCEPT_UNSIZED_BODY = 1;
+    static constexpr unsigned int ACCEPT_UNSIZED_BODY = QXHTTP_ACCEPT_UNSIZED_BODY;
 
     CQXHttp();
     // Loads `libraryName` instead and reports a missing entry through `notify`; for tests.

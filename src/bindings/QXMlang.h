@@ -3,16 +3,17 @@
 
 #include <string>
 
+#include "QXMlangW.h"
 #include "SystemLibrary.h"
 
-// The entries of QXMlangW.dll as this binding calls them (WINAPI keeps i686 in step with the DLL).
-typedef int(WINAPI* PFN_INITIALIZEQXMLAGTLS)(void);
-typedef int(WINAPI* PFN_UNINITIALIZEQXMLAGTLS)(int hContext);
-typedef int(WINAPI* PFN_SETINITQXMLAGINIFILEW)(int hContext, const wchar_t* iniPath);
-typedef int(WINAPI* PFN_SETACTIVELANGUAGE)(int hContext, int langId);
-typedef int(WINAPI* PFN_SETMLGFILE)(int hContext, const wchar_t* mlgPath);
-typedef int(WINAPI* PFN_GETLANGUAGESTRINGW)(int hContext, int number, wchar_t* buffer, int capacity);
-typedef int(WINAPI* PFN_GETLANGUAGESTRINGA)(int hContext, int number, char* buffer, int capacity);
+// The entries of QXMlangW.dll, typed by the library's own header.
+typedef INITIALIZEQXMLAGTLS_ENTRY* PFN_INITIALIZEQXMLAGTLS;
+typedef UNINITIALIZEQXMLAGTLS_ENTRY* PFN_UNINITIALIZEQXMLAGTLS;
+typedef SETINITQXMLAGINIFILEW_ENTRY* PFN_SETINITQXMLAGINIFILEW;
+typedef SETACTIVELANGUAGE_ENTRY* PFN_SETACTIVELANGUAGE;
+typedef SETMLGFILE_ENTRY* PFN_SETMLGFILE;
+typedef GETLANGUAGESTRINGW_ENTRY* PFN_GETLANGUAGESTRINGW;
+typedef GETLANGUAGESTRINGA_ENTRY* PFN_GETLANGUAGESTRINGA;
 
 // Texts of the progress window by number, from QXMlangW.dll beside the executable:
 // 1 caption (window and message boxes), 2 label, 3 close question, 4 final error message.

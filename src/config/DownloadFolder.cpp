@@ -30,10 +30,12 @@ std::wstring QueryDocumentsDownloadFolder(HWND owner) {
         return std::wstring();
     const std::unique_ptr<ITEMIDLIST, PidlDeleter> pidl(rawPidl);
 
-    // The shell writes at most MAX_PATH characters; the buffer is far larger and zero-filled,
-    // so the text is always terminated within it.
+    // SHGetPathFromIDListW stops at MAX_PATH; the Ex form is told the buffer's size and fails when
+    // the path does not fit. A path that fills the buffer counts as cut.
     std::vector<wchar_t> buffer(SHELL_PATH_CAPACITY, L'\0');
-    if (!SHGetPathFromIDListW(pidl.get(), buffer.data())) return std::wstring();
-    const size_t length = wcsnlen(buffer.data(), buffer.size() - 1);
+    if (!SHGetPathFromIDListEx(pidl.get(), buffer.data(), static_cast<DWORD>(buffer.size()), GPFIDL_DEFAULT))
+        return std::wstring();
+    const size_t length = wcsnlen(buffer.data(), buffer.size());
+    if (length >= buffer.size() - 1) return std::wstring();
     return ComposeDownloadFolder(std::wstring(buffer.data(), length));
 }

@@ -19,6 +19,10 @@ DWORD ReadInto(std::vector<wchar_t>& buffer, const std::wstring& file, const wch
                                     static_cast<DWORD>(buffer.size()), file.c_str());
 }
 
+// The profile functions are not long-path aware (under Wine a longer path reads back nothing):
+// such a file is refused rather than handed to them.
+bool FitsProfileFunctions(const std::wstring& file) { return !file.empty() && file.size() < MAX_PATH; }
+
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
 bool ReadsBackUnchanged(const std::wstring& value) {
@@ -56,7 +60,7 @@ bool CanHoldValue(const std::wstring& file, const std::wstring& value) {
 
 std::wstring ReadIniString(const std::wstring& file, const wchar_t* section, const wchar_t* key) {
     // A null name would list names instead; an empty file name would mean WIN.INI.
-    if (section == nullptr || key == nullptr || file.empty()) return MISSING;
+    if (section == nullptr || key == nullptr || !FitsProfileFunctions(file)) return MISSING;
     std::vector<wchar_t> buffer(INI_VALUE_CAPACITY);
     const DWORD length = ReadInto(buffer, file, section, key);
     if (length >= INI_VALUE_CAPACITY - 1) {
@@ -71,7 +75,7 @@ std::wstring ReadIniString(const std::wstring& file, const wchar_t* section, con
 bool WriteIniString(const std::wstring& file, const wchar_t* section, const wchar_t* key,
                    const std::wstring& value) {
     // A null name would delete instead of write; an empty file name would mean WIN.INI.
-    if (section == nullptr || key == nullptr || file.empty()) return false;
+    if (section == nullptr || key == nullptr || !FitsProfileFunctions(file)) return false;
     if (!ReadsBackUnchanged(value) || !CanHoldValue(file, value)) return false;
     return WritePrivateProfileStringW(section, key, value.c_str(), file.c_str()) != FALSE;
 }

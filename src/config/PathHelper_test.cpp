@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "Handles.h"
+#include "config/DownloadFiles.h"
+#include "config/DownloadFolder.h"
+#include "config/IniFile.h"
 #include "config/TestScratch.h"
 
 // Light checks of every helper, with one capacity row; the URL-facing names carry the weight.
@@ -49,4 +53,30 @@ TEST(PathHelper, NamesFoldersAndSixtyFourBitSizes) {
     EXPECT_EQ(h.QueryFileSize(big), 5u);
     EXPECT_EQ(h.QueryFileSize64(big, size), 1);
     EXPECT_EQ(size, (1ULL << 32) + 5);
+}
+
+// Past MAX_PATH: a 300-character documents folder, made through "\\?\", serves the helpers and
+// the download folder's composition as any other.
+TEST(PathHelper, WorkPastMaxPath) {
+    fennick_testing::ScratchFolder scratch;
+    std::wstring documents = scratch.Path();
+    while (documents.size() < 300) documents += L"\\" + std::wstring(40, L'd');
+    CPathHelper h;
+    h.CreateDirectories(L"\\\\?\\" + documents);
+    const std::wstring folder = ComposeDownloadFolder(documents);
+    h.CreateDirectories(folder);
+    ASSERT_EQ(h.PathExists(folder + L"*"), 1);
+    const DownloadFiles files = MakeDownloadFiles(folder, L"setup.exe");
+    {
+        const UniqueHandle file(CreateFileW(files.strTargetPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        DWORD written = 0;
+        ASSERT_TRUE(file && WriteFile(file.Get(), "abc", 3, &written, nullptr));
+    }
+    unsigned long long size = 0;
+    EXPECT_EQ(h.QueryFileSize64(files.strTargetPath, size) * size, 3u);
+    EXPECT_EQ(h.GetFileName(files.strTargetPath), L"setup.exe");
+    // The profile functions stop at MAX_PATH: the state file fails cleanly, nothing is written.
+    EXPECT_FALSE(WriteIniString(files.strStateFile, L"Main", L"RetryCount", L"2"));
+    EXPECT_EQ(ReadIniString(files.strStateFile, L"Main", L"RetryCount"), L"ERR");
+    EXPECT_EQ(GetFileAttributesW(files.strStateFile.c_str()), INVALID_FILE_ATTRIBUTES);
 }

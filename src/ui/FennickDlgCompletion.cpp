@@ -14,7 +14,6 @@
 namespace {
 
 const DWORD COMPLETION_WAIT_MS = 5000;
-const size_t LAUNCH_PATH_CAPACITY = 4096;   // file and directory buffers, terminator included
 const wchar_t* const STATE_SECTION = L"Main";
 const wchar_t* const COUNTER_KEY = L"RetryCount";
 const DWORD SYSTEM_MESSAGE_CAPACITY = 1024;
@@ -120,7 +119,8 @@ void CFennickDlg::ShowErrorMessage() {
 DWORD CFennickDlg::LaunchFile(std::wstring path) const {
     // A path that does not fit the buffers is not started rather than started cut short.
     if (path.empty()) return ERROR_FILE_NOT_FOUND;
-    if (path.size() >= LAUNCH_PATH_CAPACITY) return ERROR_FILENAME_EXCED_RANGE;
+    // The shell's start of a file is not long-path aware: past MAX_PATH it is refused here.
+    if (path.size() >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
     std::vector<wchar_t> file(path.begin(), path.end());
     file.push_back(L'\0');
     std::vector<wchar_t> directory(file);

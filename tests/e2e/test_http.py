@@ -1,6 +1,7 @@
 # HTTP and HTTPS downloads under Wine against the scripted servers on 127.0.0.1 (test CA trusted
 # only inside the prefix): Fennick.exe with QXHttp.dll, and QXHttp.dll on its own through
 # `fnkdriver http` (one QXGFWCB call; every callback logged) for what the installer cannot show.
+import json
 import re
 import threading
 
@@ -75,6 +76,28 @@ def test_megabytes_show_once_the_library_has_recorded_the_size(runner, scripted,
         fault.release.set()
     assert process.wait_exit(RUN_DEADLINE_MS)["exited"]
     runner.assert_success(Download(download_dir, name), data)
+
+
+@pytest.mark.parametrize("hold_ms, succeeds", [(2000, True), (15000, False)], ids=["released after 2 s", "held past the retries"])
+def test_a_partial_file_held_by_a_scanner_is_moved_once_released(wine, runner, scripted, name, download_dir, hold_ms, succeeds):
+    # The hold (read access, no FILE_SHARE_DELETE) begins while the server holds the body back, so
+    # the whole file arrives and its move is tried while another program still has it open.
+    data, download = runner.package(SIZE, 6), Download(download_dir, name)
+    scripted.set_file(f"/{name}", data)
+    fault = scripted.add_fault(f"/{name}", Fault(hold_after=CUT))
+    process = runner.start(scripted.url(f"/{name}"))
+    try:
+        assert fault.reached.wait(RUN_DEADLINE_MS / 1000)
+        holder = wine.start([wine.tests_bin / "fnkdriver.exe", "hold", "--file", wine.windows_path(download.partial), "--ms", str(hold_ms)])
+        wait_until(lambda: '"holding": true' in holder.log.read_text(), "the file held", 30)
+    finally:
+        fault.release.set()
+    assert process.wait_exit(RUN_DEADLINE_MS)["exited"] and holder.wait(60) == 0
+    assert json.loads(holder.log.read_text().splitlines()[-1])["size"] == SIZE, "the download ended before the hold did"
+    if succeeds:
+        runner.assert_success(download, data)
+    else:
+        runner.assert_counted_failure(download, "1")
 
 
 CERTIFICATES = {"expired certificate": "expired", "certificate for another host": "wrong_host",

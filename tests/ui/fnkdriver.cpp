@@ -6,6 +6,7 @@
 //     checker --folder DIR [--finished]
 //   start EXE [--cwd DIR] [--env N=V]...   close|key --pid N   press (--hwnd H | --pid N: its box) --button ID
 //   wait-exit --pid N [--kill]              trust add|remove CERT.pem (the test CA, machine ROOT store)
+//   hold --file PATH --ms N                 keeps PATH open as a virus scanner would (see Hold)
 //   lib REPORT DLL "op|arg|..."...          QXFtp.dll / QXHttp.dll loaded by path the way the installer
 //                                           loads them; a JSON line per callback (live) and per operation
 // Waits poll with a deadline; nothing sleeps a fixed time to let something happen.
@@ -22,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "Handles.h"
 #include "QXFtp.h"
 #include "app/resource.h"
 #include "checks/CheckFinding.h"
@@ -281,6 +283,21 @@ int Trust(const std::wstring& action, const wchar_t* path) {
     return Print(std::string("{\"done\": ") + J(ok) + "}", ok ? 0 : 1);
 }
 
+// Opens --file once it exists, for reading and without FILE_SHARE_DELETE, so that it can be
+// neither moved nor deleted; says {"holding": true}, keeps it open --ms, then reports its size.
+int Hold() {
+    const std::wstring path = Arg(L"--file");
+    UniqueHandle file;
+    for (const ULONGLONG deadline = GetTickCount64() + g_timeout; !file && GetTickCount64() < deadline; Sleep(10))
+        file = UniqueHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return Print("{\"holding\": false}", 1);
+    Print("{\"holding\": true}", 0);
+    Sleep(static_cast<DWORD>(Num(L"--ms")));  // the hold itself
+    LARGE_INTEGER size{};
+    return Print("{\"released\": true, \"size\": " + J(GetFileSizeEx(file.Get(), &size) ? size.QuadPart : -1LL) + "}", 0);
+}
+
 std::string Narrow(const std::wstring& text) {  // the ANSI form the 8-bit library entries expect
     char buffer[4096] = {};
     WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, buffer, sizeof(buffer), nullptr, nullptr);
@@ -406,6 +423,7 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"box") return Find(Box, DescribeBox);
     if (command == L"checker") return Find(Checker, DescribeChecker);
     if (command == L"wait-exit") return WaitExit();
+    if (command == L"hold") return Hold();
     if (command == L"close") return Post(PollFor(Dialog), WM_CLOSE, 0, 0);
     if (command == L"key") {
         const WPARAM vk = Arg(L"--key") == L"esc" ? VK_ESCAPE : VK_RETURN;

@@ -79,8 +79,10 @@ CheckProblem DiagnoseServerCertificate(const WinHttpEntries& winHttp, HINTERNET 
     CERT_CHAIN_PARA chainPara{};
     chainPara.cbSize = sizeof(chainPara);
     PCCERT_CHAIN_CONTEXT rawChain = nullptr;
-    if (!crypt.CertGetCertificateChain(nullptr, certificate.get(), nullptr, certificate->hCertStore, &chainPara, 0,
-                                       nullptr, &rawChain)) {
+    // From the cache and the stores only: fetching missing issuers or revocation lists over the
+    // network could run far past this check's time limit.
+    if (!crypt.CertGetCertificateChain(nullptr, certificate.get(), nullptr, certificate->hCertStore, &chainPara,
+                                       CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL, nullptr, &rawChain)) {
         detail += L"; no chain";
         return CheckProblem::SecureConnectionFailed;
     }

@@ -57,6 +57,8 @@ enum class CheckProblem {
     // Address (added after the others, so that their text numbers stay)
     PinMalformed,
     EarlierCheckFailed,
+    // Folder: the FTP library cannot be given a path into the folder (neither ANSI nor UTF-16)
+    FtpFolderUnreachable,
 };
 
 // What one check found. `detail` is technical (a server reply, an error code) and goes to the

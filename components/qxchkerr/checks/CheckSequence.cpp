@@ -66,7 +66,14 @@ void RunCheckSequence(const CheckerInputs& inputs, const CheckBudgets& budgets, 
     // Without a folder or a file name there are no download files to look at.
     const DownloadFiles files =
         folder.empty() || address.strFileName.empty() ? DownloadFiles() : MakeDownloadFiles(folder, address.strFileName);
-    if (!Step(observer, CheckId::Folder, [&] { return CheckDownloadFolder(folder, files); }, finding)) return;
+    if (!Step(observer, CheckId::Folder,
+              [&] {
+                  const CheckFinding found = CheckDownloadFolder(folder, files);
+                  if (!found.Passed() || url.m_nScheme != URL_SCHEME_FTP || files.strTargetPath.empty()) return found;
+                  return CheckFtpFolderReach(folder, address.strFileName, FtpLibraryTakesWidePaths());
+              },
+              finding))
+        return;
 
     const std::optional<unsigned long long> recorded = ReadRecordedSize(files.strStateFile);
     const long long size = server.nPackageSize >= 0 ? server.nPackageSize

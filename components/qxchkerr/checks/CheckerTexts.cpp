@@ -61,6 +61,7 @@ const NumberedText ENGLISH[] = {
     {158, L"The size of the setup file is not known, so the free space was not compared."},
     {159, L"This check did not finish in time."},
     {160, L"The SHA-256 value of the setup file in Fennick.ini is malformed: it must be 64 hexadecimal digits."},
+    {164, L"The download folder's path contains characters that the FTP download cannot handle on this computer. Please contact the software vendor."},
 };
 
 static_assert(TEXT_PROBLEM_FIRST + static_cast<int>(CheckProblem::PinMalformed) - 1 == TEXT_PROBLEM_LAST,
@@ -76,6 +77,7 @@ int CheckTitleTextNumber(CheckId id) { return TEXT_CHECK_TITLE_FIRST + static_ca
 
 int ProblemTextNumber(CheckProblem problem) {
     if (problem == CheckProblem::None || problem == CheckProblem::EarlierCheckFailed) return 0;
+    if (problem == CheckProblem::FtpFolderUnreachable) return TEXT_FTP_FOLDER_UNREACHABLE;
     return TEXT_PROBLEM_FIRST + static_cast<int>(problem) - 1;
 }
 

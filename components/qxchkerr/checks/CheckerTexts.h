@@ -25,6 +25,7 @@ enum CheckerTextNumber {
 
     TEXT_PROBLEM_FIRST = 130,  // 130 + CheckProblem - 1 (CheckProblem::None has no text)
     TEXT_PROBLEM_LAST = 160,
+    TEXT_FTP_FOLDER_UNREACHABLE = 164,  // numbered apart: the problems after EarlierCheckFailed
 };
 
 int StatusTextNumber(CheckStatus status);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Handles.h"
+#include "bindings/TransferLibraryModule.h"
 #include "config/PathHelper.h"
 
 namespace {
@@ -76,6 +77,19 @@ CheckFinding CheckDownloadFolder(const std::wstring& folder, const DownloadFiles
                                       *path + L" open error " + std::to_wstring(error));
     }
     return CheckFinding::Pass();
+}
+
+bool FtpLibraryTakesWidePaths() {
+    const UniqueModule library = LoadLibraryBesideExecutable(L"QXFtp.dll");
+    return library && GetProcAddress(library.Get(), "QFTPFGFWCBW") != nullptr;
+}
+
+CheckFinding CheckFtpFolderReach(const std::wstring& folder, const std::wstring& fileName, bool wideEntry,
+                                 std::wstring (*shortPath)(const std::wstring&)) {
+    if (wideEntry) return CheckFinding::Pass();
+    std::string ansi;
+    if (MakeAnsiLibraryPath(folder, fileName + L"_tmp", ansi, shortPath)) return CheckFinding::Pass();
+    return CheckFinding::Fail(CheckProblem::FtpFolderUnreachable, L"no ANSI or short form of " + folder);
 }
 
 CheckFinding CheckDiskRoom(const std::wstring& folder, const DownloadFiles& files, long long nPackageSize) {

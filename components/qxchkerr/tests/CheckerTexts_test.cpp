@@ -16,7 +16,8 @@ TEST(CheckerTexts, ShippedMessageFileHoldsEveryTextInEveryLanguage) {
     for (int c = 0; c < CHECK_COUNT; ++c) numbers.insert(CheckTitleTextNumber(CheckId(c)));
     for (int p = 1; p < static_cast<int>(CheckProblem::EarlierCheckFailed); ++p)
         numbers.insert(ProblemTextNumber(CheckProblem(p)));
-    EXPECT_EQ(numbers.size(), 9u + 5u + 6u + static_cast<size_t>(CheckProblem::EarlierCheckFailed) - 1u);
+    numbers.insert(ProblemTextNumber(CheckProblem::FtpFolderUnreachable));
+    EXPECT_EQ(numbers.size(), 9u + 5u + 6u + static_cast<size_t>(CheckProblem::EarlierCheckFailed));
 
     std::wstring path = L"Z:", text;
     for (const wchar_t* c = QXCHKERR_MLG_PATH; *c != 0; ++c) path += *c == L'/' ? L'\\' : *c;

@@ -46,29 +46,68 @@ enum {
 #define QXFTP_MODE_REPLACE 0
 #define QXFTP_MODE_CONTINUE 1
 
-int WINAPI QFTPIFO(void);
-int WINAPI QFTPUFO(int hSession);
-int WINAPI QFTPFLON(int hSession, const char* host, int port, const char* user, const char* password,
-                    const char* proxyHost, const char* proxyUser, const char* proxyPassword,
-                    const char* proxyAccount, int proxyPort, int flags);
-int WINAPI QFTPFLOFF(int hSession);
-int WINAPI QFTPGFS(int hSession, const char* remotePath, long long* pSize);
-int WINAPI QFTPFGFWCB(int hSession, const char* remotePath, const char* localPath, int mode,
-                      QXPROGRESSCALLBACK callback, void* pContext);
+// Each entry's type. The library's definitions and the installer's look-ups both take it from
+// here, so that the two sides cannot disagree on the calling convention on i686.
+typedef int WINAPI QFTPIFO_ENTRY(void);
+typedef int WINAPI QFTPUFO_ENTRY(int hSession);
+typedef int WINAPI QFTPFLON_ENTRY(int hSession, const char* host, int port, const char* user, const char* password,
+                                  const char* proxyHost, const char* proxyUser, const char* proxyPassword,
+                                  const char* proxyAccount, int proxyPort, int flags);
+typedef int WINAPI QFTPFLOFF_ENTRY(int hSession);
+typedef int WINAPI QFTPGFS_ENTRY(int hSession, const char* remotePath, long long* pSize);
+typedef int WINAPI QFTPFGFWCB_ENTRY(int hSession, const char* remotePath, const char* localPath, int mode,
+                                    QXPROGRESSCALLBACK callback, void* pContext);
 // As QFTPFGFWCB with the local path in UTF-16, for folders that the ANSI code page cannot name.
-int WINAPI QFTPFGFWCBW(int hSession, const char* remotePath, const wchar_t* localPath, int mode,
-                       QXPROGRESSCALLBACK callback, void* pContext);
-int WINAPI QFTPFPFWCB(int hSession, const char* localPath, const char* remotePath, int mode,
-                      QXPROGRESSCALLBACK callback, void* pContext);
-int WINAPI QFTPFGLE(int hSession, char* text, int capacity);
-int WINAPI QFTPFCLE(int hSession);
-int WINAPI QFTPRF(int hSession, const char* fromPath, const char* toPath);
-int WINAPI QFTPDF(int hSession, const char* remotePath);
-int WINAPI QFTPGFI(int hSession, const char* remotePath, long long* pSize, char* modified, int capacity);
-int WINAPI QFTPCF(int hSession, const char* remoteFolder);
-int WINAPI QFTPFE(int hSession, const char* remotePath);
-int WINAPI QFTPFFF(int hSession, const char* remotePath, char* name, int capacity);
+typedef int WINAPI QFTPFGFWCBW_ENTRY(int hSession, const char* remotePath, const wchar_t* localPath, int mode,
+                                     QXPROGRESSCALLBACK callback, void* pContext);
+typedef int WINAPI QFTPFPFWCB_ENTRY(int hSession, const char* localPath, const char* remotePath, int mode,
+                                    QXPROGRESSCALLBACK callback, void* pContext);
+typedef int WINAPI QFTPFGLE_ENTRY(int hSession, char* text, int capacity);
+typedef int WINAPI QFTPFCLE_ENTRY(int hSession);
+typedef int WINAPI QFTPRF_ENTRY(int hSession, const char* fromPath, const char* toPath);
+typedef int WINAPI QFTPDF_ENTRY(int hSession, const char* remotePath);
+typedef int WINAPI QFTPGFI_ENTRY(int hSession, const char* remotePath, long long* pSize, char* modified, int capacity);
+typedef int WINAPI QFTPCF_ENTRY(int hSession, const char* remoteFolder);
+typedef int WINAPI QFTPFE_ENTRY(int hSession, const char* remotePath);
+typedef int WINAPI QFTPFFF_ENTRY(int hSession, const char* remotePath, char* name, int capacity);
+
+QFTPIFO_ENTRY QFTPIFO;
+QFTPUFO_ENTRY QFTPUFO;
+QFTPFLON_ENTRY QFTPFLON;
+QFTPFLOFF_ENTRY QFTPFLOFF;
+QFTPGFS_ENTRY QFTPGFS;
+QFTPFGFWCB_ENTRY QFTPFGFWCB;
+QFTPFGFWCBW_ENTRY QFTPFGFWCBW;
+QFTPFPFWCB_ENTRY QFTPFPFWCB;
+QFTPFGLE_ENTRY QFTPFGLE;
+QFTPFCLE_ENTRY QFTPFCLE;
+QFTPRF_ENTRY QFTPRF;
+QFTPDF_ENTRY QFTPDF;
+QFTPGFI_ENTRY QFTPGFI;
+QFTPCF_ENTRY QFTPCF;
+QFTPFE_ENTRY QFTPFE;
+QFTPFFF_ENTRY QFTPFFF;
 
 #ifdef __cplusplus
 }
+#endif
+
+#ifdef __cplusplus
+#include "WinApiEntry.h"
+QX_ASSERT_ENTRY(QFTPIFO_ENTRY, QFTPIFO);
+QX_ASSERT_ENTRY(QFTPUFO_ENTRY, QFTPUFO);
+QX_ASSERT_ENTRY(QFTPFLON_ENTRY, QFTPFLON);
+QX_ASSERT_ENTRY(QFTPFLOFF_ENTRY, QFTPFLOFF);
+QX_ASSERT_ENTRY(QFTPGFS_ENTRY, QFTPGFS);
+QX_ASSERT_ENTRY(QFTPFGFWCB_ENTRY, QFTPFGFWCB);
+QX_ASSERT_ENTRY(QFTPFGFWCBW_ENTRY, QFTPFGFWCBW);
+QX_ASSERT_ENTRY(QFTPFPFWCB_ENTRY, QFTPFPFWCB);
+QX_ASSERT_ENTRY(QFTPFGLE_ENTRY, QFTPFGLE);
+QX_ASSERT_ENTRY(QFTPFCLE_ENTRY, QFTPFCLE);
+QX_ASSERT_ENTRY(QFTPRF_ENTRY, QFTPRF);
+QX_ASSERT_ENTRY(QFTPDF_ENTRY, QFTPDF);
+QX_ASSERT_ENTRY(QFTPGFI_ENTRY, QFTPGFI);
+QX_ASSERT_ENTRY(QFTPCF_ENTRY, QFTPCF);
+QX_ASSERT_ENTRY(QFTPFE_ENTRY, QFTPFE);
+QX_ASSERT_ENTRY(QFTPFFF_ENTRY, QFTPFFF);
 #endif

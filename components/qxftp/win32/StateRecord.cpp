@@ -15,6 +15,7 @@ constexpr DWORD CAPACITY = 64;
 }  // namespace
 
 std::string StateRecord::Read() const {
+    if (m_path.size() >= MAX_PATH) return "?";  // the profile functions are not long-path aware
     wchar_t value[CAPACITY] = {};
     const DWORD length = GetPrivateProfileStringW(SECTION, KEY, L"", value, CAPACITY, m_path.c_str());
     if (length >= CAPACITY - 2) return "?";
@@ -25,6 +26,8 @@ std::string StateRecord::Read() const {
 }
 
 bool StateRecord::Write(const std::string& stamp, Failure& failure) const {
+    if (m_path.size() >= MAX_PATH)
+        return Fail(failure, QXFTP_E_LOCAL_FILE, "the state file's path is too long: " + Utf8(m_path));
     if (stamp.empty()) {
         if (GetFileAttributesW(m_path.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
         if (Read().empty()) return true;
