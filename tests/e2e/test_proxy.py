@@ -1,9 +1,8 @@
-# Downloads and the checker behind a proxy under Wine: tinyproxy and a Basic-only stand-in on
-# 127.0.0.1, reached through the user's Internet settings (the DefaultConnectionSettings blob),
-# written by each test and removed after it. Suites share the prefix but never run at once
-# (ctest's desktop lock), so no other suite sees them. Only https can pass a proxy under Wine
-# (plain http reaches it in origin form); the choice for http is unit-tested in components/proxy.
-# The proxy is named "localhost": Wine 8 skips the CONNECT when its host name equals the server's.
+# Downloads and the checker behind tinyproxy or a Basic-only stand-in on 127.0.0.1, set in the user's
+# Internet settings (DefaultConnectionSettings) per test and removed after it: suites share the prefix
+# but never run at once (ctest's desktop lock). Only https passes a proxy under Wine (plain http
+# reaches it in origin form; its choice is unit-tested in components/proxy). The proxy is named
+# "localhost": Wine 8 skips the CONNECT when the proxy's host name equals the server's.
 import os
 import signal
 import socket
@@ -36,7 +35,7 @@ class Tinyproxy:
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
         wait_until(lambda: accepts("127.0.0.1", self.port), "tinyproxy listening", 10)
 
-    def requests(self):  # the request lines it was sent
+    def requests(self):
         return [line.split("): ", 1)[1] for line in self.log.read_text().splitlines() if "Request (file descriptor" in line]
 
     def stop(self):
@@ -44,8 +43,7 @@ class Tinyproxy:
         self.process.wait(10)
 
 
-class BasicOnlyProxy:
-    # Answers every request with 407 and Basic alone; keeps the request heads.
+class BasicOnlyProxy:  # 407 with Basic alone to every request; keeps the request heads
     def __init__(self):
         self.heads, self.listener = [], socket.create_server(("127.0.0.1", 0))
         self.port = self.listener.getsockname()[1]
@@ -68,7 +66,7 @@ class BasicOnlyProxy:
 
 
 @pytest.fixture
-def settings(wine):
+def settings(wine):  # flags: 1 direct, 2 manual proxy, 4 script
     def write(proxy="", bypass="", script=""):
         blob = struct.pack("<III", 0x46, 1, 1 | (2 if proxy else 0) | (4 if script else 0))
         for text in (proxy, bypass, script):
@@ -93,32 +91,26 @@ def https(certificates):
         yield server
 
 
-def test_manual_proxy_carries_the_download_and_its_resumption(runner, https, tinyproxy, settings, name, download_dir):
-    settings(proxy=f"localhost:{tinyproxy.port}")
-    https.set_file(f"/{name}", data := runner.package(SIZE, 21))
-    https.add_fault(f"/{name}", Fault(cut_after=CUT))
-    download = Download(download_dir, name)
-    runner.run(https.url(f"/{name}"))
-    runner.assert_counted_failure(download, "1")
-    runner.forget_markers()
-    runner.run(https.url(f"/{name}"))
-    runner.assert_success(download, data)
-    assert [(r.status, r.headers.get("range")) for r in https.requests_for(f"/{name}")] == [(200, None), (206, f"bytes={CUT}-")]
-    assert tinyproxy.requests() == [f"CONNECT 127.0.0.1:{https.port} HTTP/1.1"] * 2
-
-
-@pytest.mark.parametrize("case, host", [("bypass list", "localhost"), ("script: PROXY", "127.0.0.1"), ("script: DIRECT", "localhost")])
-def test_each_host_goes_the_way_the_settings_say(runner, https, tinyproxy, settings, name, download_dir, case, host):
-    if case == "bypass list":
-        settings(proxy=f"localhost:{tinyproxy.port}", bypass="<local>")
-    else:  # behind the script, a manual proxy that is down: DIRECT must not fall back to it
+@pytest.mark.parametrize("case, host", [("manual proxy", "127.0.0.1"), ("bypass list", "localhost"),
+                                        ("script: PROXY", "127.0.0.1"), ("script: DIRECT", "localhost")])
+def test_each_host_goes_the_way_the_settings_say_and_resumes_there(runner, https, tinyproxy, settings, name, download_dir,
+                                                                    case, host):
+    if case.startswith("script"):  # behind the script, a manual proxy that is down: DIRECT must not fall back to it
         https.set_file("/proxy.pac", b'function FindProxyForURL(url, host) { return host == "localhost" ? "DIRECT" : '
                                      b'"PROXY localhost:%d"; }' % tinyproxy.port)
         settings(proxy=f"localhost:{free_port()}", script=https.url("/proxy.pac"))
-    https.set_file(f"/{name}", data := runner.package(SIZE, 22))
+    else:
+        settings(proxy=f"localhost:{tinyproxy.port}", bypass="<local>")
+    https.set_file(f"/{name}", data := runner.package(SIZE, 21))
+    https.add_fault(f"/{name}", Fault(cut_after=CUT))
+    download = Download(download_dir, name)
     runner.run(https.url(f"/{name}", host=host))
-    runner.assert_success(Download(download_dir, name), data)
-    assert tinyproxy.requests() == ([f"CONNECT 127.0.0.1:{https.port} HTTP/1.1"] if case == "script: PROXY" else [])
+    runner.assert_counted_failure(download, "1")
+    runner.forget_markers()
+    runner.run(https.url(f"/{name}", host=host))
+    runner.assert_success(download, data)
+    assert [(r.status, r.headers.get("range")) for r in https.requests_for(f"/{name}")] == [(200, None), (206, f"bytes={CUT}-")]
+    assert tinyproxy.requests() == [f"CONNECT 127.0.0.1:{https.port} HTTP/1.1"] * (2 if host == "127.0.0.1" else 0)
 
 
 @pytest.mark.parametrize("case, text", [("down", 161), ("refusing", 162), ("Basic only", 163)])
