@@ -67,11 +67,20 @@ bool CHttpDownload::Report(int perMille) {
     return m_callback(perMille, m_context) != 0;
 }
 
-bool CHttpDownload::OpenSession() {
+bool CHttpDownload::UseSessionFor(const ProxyChoice& proxy) {
+    const std::wstring name = proxy.Name();
+    if (m_session && name == m_sessionProxy) return true;
+    // The proxy belongs to the session: Wine ignores a proxy set on the request alone. A hop to a
+    // host with another proxy answer gets a session of its own.
+    m_session.Reset();
     m_session = UniqueWinHttp(
-        WinHttpOpen(L"QXHttp/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0),
+        proxy.Direct() ? WinHttpOpen(L"QXHttp/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                     WINHTTP_NO_PROXY_BYPASS, 0)
+                       : WinHttpOpen(L"QXHttp/1.0", WINHTTP_ACCESS_TYPE_NAMED_PROXY, name.c_str(),
+                                     WINHTTP_NO_PROXY_BYPASS, 0),
         WinHttpCloseHandle);
     if (!m_session) return false;
+    m_sessionProxy = name;
     SetPreferredTlsVersions(m_session.Get());
     // HTTP/1.1 only (WinHTTP's default): HTTP/2 brings nothing to one large download, and its
     // answers may come without Content-Length, which an unpinned package must have.
@@ -83,11 +92,12 @@ DWORD CHttpDownload::TimeLeftBeforeBody() const {
     return spent >= BEFORE_BODY_BUDGET_MS ? 0 : static_cast<DWORD>(BEFORE_BODY_BUDGET_MS - spent);
 }
 
+bool CHttpDownload::SendAndReceive(HINTERNET request) {
+    return WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) &&
+           WinHttpReceiveResponse(request, nullptr);
+}
+
 bool CHttpDownload::Send(const std::wstring& url, const RequestPlan& plan, Exchange& exchange) {
-    // The session's timeouts also bound a proxy script's download.
-    const DWORD left = TimeLeftBeforeBody();
-    const int leftMs = static_cast<int>(left);
-    if (left == 0 || !WinHttpSetTimeouts(m_session.Get(), leftMs, leftMs, leftMs, leftMs)) return false;
     URL_COMPONENTS parts;
     ZeroMemory(&parts, sizeof(parts));
     parts.dwStructSize = sizeof(parts);
@@ -97,7 +107,15 @@ bool CHttpDownload::Send(const std::wstring& url, const RequestPlan& plan, Excha
     parts.dwExtraInfoLength = static_cast<DWORD>(-1);
     if (!WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return false;
     if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) return false;
+    const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
     const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
+    if (TimeLeftBeforeBody() == 0) return false;
+    const ProxyChoice proxy =
+        LookUpProxy(LinkedProxyEntries(), url, host, parts.nPort, secure, TimeLeftBeforeBody());
+    if (!UseSessionFor(proxy)) return false;
+    const DWORD left = TimeLeftBeforeBody();
+    const int leftMs = static_cast<int>(left);
+    if (left == 0 || !WinHttpSetTimeouts(m_session.Get(), leftMs, leftMs, leftMs, leftMs)) return false;
     // Path and query go out as configured (the fragment is never sent).
     std::wstring object(parts.lpszUrlPath, parts.dwUrlPathLength);
     object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
@@ -110,7 +128,7 @@ bool CHttpDownload::Send(const std::wstring& url, const RequestPlan& plan, Excha
     if (!exchange.connection) return false;
     // WinHTTP's default escaping turns raw blanks and non-ASCII characters into escapes and
     // leaves existing %xx sequences alone.
-    const DWORD flags = parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
+    const DWORD flags = secure ? WINHTTP_FLAG_SECURE : 0;
     exchange.request = UniqueWinHttp(WinHttpOpenRequest(exchange.connection.Get(), L"GET", object.c_str(), nullptr,
                                                         WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, flags),
                                      WinHttpCloseHandle);
@@ -127,15 +145,26 @@ bool CHttpDownload::Send(const std::wstring& url, const RequestPlan& plan, Excha
     }
     // Certificate checks are left at WinHTTP's defaults (full verification); nothing here
     // can relax them.
-    if (!m_proxy.ApplyTo(m_session.Get(), request, url)) return false;
-
+    // The range goes on the request itself, so that a second send after a proxy log-on carries it once.
     const std::wstring headers = RangeHeaders(plan);
-    const BOOL sent = headers.empty()
-                          ? WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
-                                               0, 0)
-                          : WinHttpSendRequest(request, headers.c_str(), static_cast<DWORD>(headers.size()),
-                                               WINHTTP_NO_REQUEST_DATA, 0, 0, 0);
-    if (!sent || !WinHttpReceiveResponse(request, nullptr)) return false;
+    if (!headers.empty() && !WinHttpAddRequestHeaders(request, headers.c_str(), static_cast<DWORD>(headers.size()),
+                                                      WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE)) {
+        return false;
+    }
+    if (!SendAndReceive(request)) return false;
+    // A proxy that asks for a login gets the user's Windows login once, if it takes Negotiate or
+    // NTLM; its second refusal, or Basic alone, is a failure for the caller to count.
+    DWORD status = 0;
+    DWORD size = sizeof(status);
+    if (!proxy.Direct() &&
+        WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                            WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX) &&
+        status == HTTP_STATUS_PROXY_AUTH_REQ) {
+        if (!PrepareProxyLogon(LinkedProxyEntries(), request) || TimeLeftBeforeBody() == 0 ||
+            !SendAndReceive(request)) {
+            return false;
+        }
+    }
     DWORD bodyTimeout = BODY_RECEIVE_TIMEOUT_MS;
     return WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_TIMEOUT, &bodyTimeout, sizeof(bodyTimeout)) != FALSE;
 }
@@ -242,7 +271,6 @@ int CHttpDownload::Run() {
     previous.validator = m_state.ReadValidator();
     RequestPlan plan = PlanRequest(previous);
     plan.acceptUnsizedBody = m_acceptUnsizedBody;
-    if (!OpenSession()) return 0;
 
     std::wstring url = m_url;
     int redirectsLeft = m_maxRedirects;

@@ -29,7 +29,8 @@ private:
         UniqueWinHttp request;
     };
 
-    bool OpenSession();
+    bool UseSessionFor(const ProxyChoice& proxy);
+    bool SendAndReceive(HINTERNET request);
     bool Send(const std::wstring& url, const RequestPlan& plan, Exchange& exchange);
     bool ReadFacts(HINTERNET request, ResponseFacts& facts);
     bool FollowRedirect(HINTERNET request, std::wstring& url, int& redirectsLeft);
@@ -49,6 +50,6 @@ private:
     CPartialFile m_file;
     ProgressPacer m_pacer;
     UniqueWinHttp m_session;
-    CSystemProxy m_proxy;
+    std::wstring m_sessionProxy;  // the proxy m_session goes through; empty: direct
     ULONGLONG m_startMs = 0;
 };

@@ -125,13 +125,3 @@ bool IsRedirectAllowed(const std::wstring& from, const std::wstring& to) {
     if (fromScheme == L"https" && toScheme != L"https") return false;
     return true;
 }
-
-std::wstring WithoutUserInfo(const std::wstring& url) {
-    const size_t schemeLength = SchemeLength(url);
-    if (schemeLength == 0 || url.compare(schemeLength, 2, L"//") != 0) return url;
-    const size_t hostStart = schemeLength + 2;
-    const size_t authorityEnd = std::min(url.find_first_of(L"/?#", hostStart), url.size());
-    const size_t at = url.rfind(L'@', authorityEnd - 1);
-    if (at == std::wstring::npos || at < hostStart) return url;
-    return url.substr(0, hostStart) + url.substr(at + 1);
-}

@@ -13,6 +13,3 @@ bool IsRedirectAllowed(const std::wstring& from, const std::wstring& to);
 // Lower-case scheme of an absolute URL ("http", "https", ...); empty if there is none.
 std::wstring UrlScheme(const std::wstring& url);
 
-// The URL with any "user:password@" taken out of its authority; other URLs unchanged. The
-// password may itself hold '@', so the authority's last '@' ends the user information.
-std::wstring WithoutUserInfo(const std::wstring& url);

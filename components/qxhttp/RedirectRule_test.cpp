@@ -19,18 +19,3 @@ TEST(RedirectRule, ResolvesEachReferenceFormAndNeverLeavesTls) {
     EXPECT_FALSE(IsRedirectAllowed(L"HTTPS://a/x", L"Http://a/x"));
     EXPECT_FALSE(IsRedirectAllowed(L"http://a/x", L"ftp://a/x"));
 }
-
-TEST(WithoutUserInfo, TakesOnlyTheAuthoritysUserInformation) {
-    const struct {
-        const wchar_t* url;
-        const wchar_t* expected;
-    } cases[] = {
-        {L"http://user:pw@h:81/a@b?c@d", L"http://h:81/a@b?c@d"},
-        {L"https://u:p@ss@h", L"https://h"},
-        {L"http://h/p@q", L"http://h/p@q"},
-        {L"http://h?x@y", L"http://h?x@y"},
-        {L"http://h#@f", L"http://h#@f"},
-        {L"not a url@h", L"not a url@h"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(WithoutUserInfo(c.url), c.expected) << c.url;
-}

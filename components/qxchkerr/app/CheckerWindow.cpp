@@ -30,7 +30,8 @@ const wchar_t* CheckName(CheckId id) {
 // Reports to the window from the checks' thread, and logs each finding's technical detail.
 class CPostingObserver : public ICheckObserver {
 public:
-    CPostingObserver(HWND hWnd, const std::atomic<bool>& stop) : m_hWnd(hWnd), m_stop(stop) {}
+    CPostingObserver(HWND hWnd, const std::atomic<bool>& stop, std::mutex& proxyLock, std::wstring& proxy)
+        : m_hWnd(hWnd), m_stop(stop), m_proxyLock(proxyLock), m_proxy(proxy) {}
     void OnCheckStarted(CheckId id) override {
         PostMessageW(m_hWnd, WM_CHECK_PROGRESS, static_cast<WPARAM>(id),
                      MAKELPARAM(static_cast<WORD>(CheckStatus::Running), 0));
@@ -40,6 +41,10 @@ public:
                                   std::to_wstring(static_cast<int>(finding.status)) + L"/" +
                                   std::to_wstring(static_cast<int>(finding.problem)) + L" " + finding.detail;
         OutputDebugStringW(line.c_str());
+        if (!finding.proxy.empty()) {
+            std::lock_guard<std::mutex> guard(m_proxyLock);
+            m_proxy = finding.proxy;
+        }
         PostMessageW(m_hWnd, WM_CHECK_PROGRESS, static_cast<WPARAM>(id),
                      MAKELPARAM(static_cast<WORD>(finding.status), static_cast<WORD>(finding.problem)));
     }
@@ -48,6 +53,8 @@ public:
 private:
     HWND m_hWnd;
     const std::atomic<bool>& m_stop;
+    std::mutex& m_proxyLock;
+    std::wstring& m_proxy;
 };
 
 }  // namespace
@@ -126,7 +133,7 @@ void CCheckerWindow::StartChecks() {
     const CheckerInputs inputs = m_inputs;
     const std::shared_ptr<Flags> flags = m_flags;
     const bool started = StartDetachedThread([hWnd, inputs, flags]() {
-        CPostingObserver observer(hWnd, flags->stopChecks);
+        CPostingObserver observer(hWnd, flags->stopChecks, flags->proxyLock, flags->proxy);
         RunCheckSequence(inputs, CheckBudgets(), observer);
         PostMessageW(hWnd, WM_CHECKS_DONE, 0, 0);
     });
@@ -138,7 +145,13 @@ void CCheckerWindow::ShowCheck(CheckId id) {
     const int index = static_cast<int>(id);
     const CheckFinding& finding = m_findings[index];
     SetText(IDC_STATUS_FIRST + index, StatusTextNumber(finding.status));
-    SetText(IDC_DETAIL_FIRST + index, ProblemTextNumber(finding.problem));
+    const int number = ProblemTextNumber(finding.problem);
+    std::wstring proxy;
+    {
+        std::lock_guard<std::mutex> guard(m_flags->proxyLock);
+        proxy = m_flags->proxy;
+    }
+    SetDlgItemTextW(m_hWnd, IDC_DETAIL_FIRST + index, number == 0 ? L"" : WithProxyName(m_texts.Get(number), proxy).c_str());
     // The colour of the status follows the text; repaint it.
     InvalidateRect(GetDlgItem(m_hWnd, IDC_STATUS_FIRST + index), nullptr, TRUE);
 }

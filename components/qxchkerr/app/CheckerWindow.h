@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "checks/CheckFinding.h"
@@ -28,6 +29,8 @@ private:
     struct Flags {
         std::atomic<bool> stopChecks{false};
         std::atomic<bool> cancelRetry{false};
+        std::mutex proxyLock;
+        std::wstring proxy;  // the proxy the checks went through, for the texts that name it
     };
 
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -57,6 +57,10 @@ enum class CheckProblem {
     // Address (added after the others, so that their text numbers stay)
     PinMalformed,
     EarlierCheckFailed,
+    // HostName, Connection, Server through the user's proxy (named by the finding's `proxy`)
+    ProxyUnreachable,
+    ProxyRefused,
+    ProxyLoginRequired,
     // Folder: the FTP library cannot be given a path into the folder (neither ANSI nor UTF-16)
     FtpFolderUnreachable,
 };
@@ -67,15 +71,20 @@ struct CheckFinding {
     CheckStatus status = CheckStatus::Waiting;
     CheckProblem problem = CheckProblem::None;
     std::wstring detail;
+    std::wstring proxy;  // "host:port" of the proxy the check went through; empty when direct
 
     static CheckFinding Pass(std::wstring detail = std::wstring()) {
-        return CheckFinding{CheckStatus::Passed, CheckProblem::None, std::move(detail)};
+        return CheckFinding{CheckStatus::Passed, CheckProblem::None, std::move(detail), {}};
     }
     static CheckFinding Fail(CheckProblem problem, std::wstring detail = std::wstring()) {
-        return CheckFinding{CheckStatus::Failed, problem, std::move(detail)};
+        return CheckFinding{CheckStatus::Failed, problem, std::move(detail), {}};
     }
     static CheckFinding Skip(CheckProblem problem, std::wstring detail = std::wstring()) {
-        return CheckFinding{CheckStatus::Skipped, problem, std::move(detail)};
+        return CheckFinding{CheckStatus::Skipped, problem, std::move(detail), {}};
+    }
+    CheckFinding& Via(const std::wstring& proxyName) {
+        proxy = proxyName;
+        return *this;
     }
     bool Passed() const { return status == CheckStatus::Passed; }
 };

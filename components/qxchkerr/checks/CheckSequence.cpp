@@ -5,6 +5,7 @@
 #include "checks/AddressCheck.h"
 #include "checks/ConnectCheck.h"
 #include "checks/LocalChecks.h"
+#include "checks/ProxyCheck.h"
 #include "checks/ResolveCheck.h"
 #include "checks/ServerCheck.h"
 
@@ -22,12 +23,19 @@ bool Step(ICheckObserver& observer, CheckId id, Run run, CheckFinding& finding) 
 
 CheckFinding Skipped() { return CheckFinding::Skip(CheckProblem::EarlierCheckFailed); }
 
+// The resolver takes an IPv6 literal without its brackets.
+std::wstring ProxyHostForResolver(const ProxyChoice& proxy) {
+    const std::wstring& host = proxy.host;
+    return host.size() > 2 && host.front() == L'[' && host.back() == L']' ? host.substr(1, host.size() - 2) : host;
+}
+
 }  // namespace
 
 void RunCheckSequence(const CheckerInputs& inputs, const CheckBudgets& budgets, ICheckObserver& observer) {
     AddressCheckResult address;
     ResolveResult resolved;
     ServerCheckResult server;
+    ProxyChoice proxy;
     CheckFinding finding;
 
     if (!Step(observer, CheckId::Address, [&] { return (address = CheckDownloadAddress(inputs.strConfigValue, inputs.strPinValue)).finding; },
@@ -39,15 +47,26 @@ void RunCheckSequence(const CheckerInputs& inputs, const CheckBudgets& budgets, 
     if (!Step(observer, CheckId::HostName,
               [&] {
                   if (!reachable) return Skipped();
-                  resolved = CheckHostResolves(url.m_strHostName, url.m_nPort, budgets.resolveMs);
-                  return resolved.finding;
+                  proxy = ProxyForCheck(address.strUrl, url, budgets.resolveMs);
+                  if (proxy.Direct()) return (resolved = CheckHostResolves(url.m_strHostName, url.m_nPort, budgets.resolveMs)).finding;
+                  // Behind a proxy only the proxy's name has to resolve here.
+                  resolved = CheckHostResolves(ProxyHostForResolver(proxy), proxy.port, budgets.resolveMs);
+                  const std::wstring detail = L"proxy " + proxy.Name() + L": " + resolved.finding.detail;
+                  return (resolved.finding.Passed() ? CheckFinding::Pass(detail)
+                                                    : CheckFinding::Fail(CheckProblem::ProxyUnreachable, detail))
+                      .Via(proxy.Name());
               },
               finding))
         return;
     reachable = reachable && finding.Passed();
 
     if (!Step(observer, CheckId::Connection,
-              [&] { return reachable ? CheckTcpConnect(resolved.addresses, budgets.connectMs) : Skipped(); }, finding))
+              [&] {
+                  if (!reachable) return Skipped();
+                  return proxy.Direct() ? CheckTcpConnect(resolved.addresses, budgets.connectMs)
+                                        : CheckProxyTunnel(resolved.addresses, proxy, url, budgets.connectMs);
+              },
+              finding))
         return;
     reachable = reachable && finding.Passed();
 
@@ -56,7 +75,7 @@ void RunCheckSequence(const CheckerInputs& inputs, const CheckBudgets& budgets, 
                   if (!reachable) return Skipped();
                   server = url.m_nScheme == URL_SCHEME_FTP
                                ? CheckFtpServer(resolved.addresses, url, budgets.serverMs)
-                               : CheckHttpServer(address.strUrl, budgets.serverMs);
+                               : CheckHttpServer(address.strUrl, budgets.serverMs, proxy);
                   return server.finding;
               },
               finding))

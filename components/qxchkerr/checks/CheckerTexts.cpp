@@ -61,11 +61,18 @@ const NumberedText ENGLISH[] = {
     {158, L"The size of the setup file is not known, so the free space was not compared."},
     {159, L"This check did not finish in time."},
     {160, L"The SHA-256 value of the setup file in Fennick.ini is malformed: it must be 64 hexadecimal digits."},
+    {161, L"The proxy server %1 cannot be reached."},
+    {162, L"The proxy server %1 refused the request."},
+    {163, L"The proxy server %1 asks for a login that your Windows account cannot give."},
     {164, L"The download folder's path contains characters that the FTP download cannot handle on this computer. Please contact the software vendor."},
 };
 
 static_assert(TEXT_PROBLEM_FIRST + static_cast<int>(CheckProblem::PinMalformed) - 1 == TEXT_PROBLEM_LAST,
               "every problem but EarlierCheckFailed has its number in 130-160");
+static_assert(TEXT_PROXY_PROBLEM_FIRST + static_cast<int>(CheckProblem::ProxyLoginRequired) -
+                      static_cast<int>(CheckProblem::ProxyUnreachable) ==
+                  TEXT_PROXY_PROBLEM_LAST,
+              "the proxy problems have 161-163");
 static_assert(TEXT_STATUS_WAITING + static_cast<int>(CheckStatus::Skipped) == TEXT_STATUS_LAST, "statuses 110-114");
 static_assert(TEXT_CHECK_TITLE_FIRST + CHECK_COUNT - 1 == TEXT_CHECK_TITLE_LAST, "check titles 120-125");
 
@@ -78,7 +85,15 @@ int CheckTitleTextNumber(CheckId id) { return TEXT_CHECK_TITLE_FIRST + static_ca
 int ProblemTextNumber(CheckProblem problem) {
     if (problem == CheckProblem::None || problem == CheckProblem::EarlierCheckFailed) return 0;
     if (problem == CheckProblem::FtpFolderUnreachable) return TEXT_FTP_FOLDER_UNREACHABLE;
+    if (problem >= CheckProblem::ProxyUnreachable)
+        return TEXT_PROXY_PROBLEM_FIRST + static_cast<int>(problem) - static_cast<int>(CheckProblem::ProxyUnreachable);
     return TEXT_PROBLEM_FIRST + static_cast<int>(problem) - 1;
+}
+
+std::wstring WithProxyName(std::wstring text, const std::wstring& proxy) {
+    const size_t mark = text.find(L"%1");
+    if (mark != std::wstring::npos) text.replace(mark, 2, proxy);
+    return text;
 }
 
 std::wstring BuiltInEnglishText(int number) {

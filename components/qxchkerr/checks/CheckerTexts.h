@@ -26,6 +26,9 @@ enum CheckerTextNumber {
     TEXT_PROBLEM_FIRST = 130,  // 130 + CheckProblem - 1 (CheckProblem::None has no text)
     TEXT_PROBLEM_LAST = 160,
     TEXT_FTP_FOLDER_UNREACHABLE = 164,  // numbered apart: the problems after EarlierCheckFailed
+
+    TEXT_PROXY_PROBLEM_FIRST = 161,  // 161 + CheckProblem - ProxyUnreachable; "%1" stands for the proxy
+    TEXT_PROXY_PROBLEM_LAST = 163,
 };
 
 int StatusTextNumber(CheckStatus status);
@@ -33,6 +36,9 @@ int CheckTitleTextNumber(CheckId id);
 // 0 for CheckProblem::None and for a check skipped because an earlier one failed: the status
 // "Not checked" says all there is to say.
 int ProblemTextNumber(CheckProblem problem);
+
+// The text as shown: "%1" replaced by the proxy's "host:port".
+std::wstring WithProxyName(std::wstring text, const std::wstring& proxy);
 
 // The built-in English text of a number; empty for a number that is not ours.
 std::wstring BuiltInEnglishText(int number);

@@ -10,9 +10,9 @@
 
 namespace {
 
-ServerCheckResult Fail(CheckProblem problem, const std::wstring& detail) {
+ServerCheckResult Fail(CheckProblem problem, const std::wstring& detail, const ProxyChoice& proxy = ProxyChoice()) {
     ServerCheckResult result;
-    result.finding = CheckFinding::Fail(problem, detail);
+    result.finding = CheckFinding::Fail(problem, detail).Via(proxy.Name());
     return result;
 }
 
@@ -125,7 +125,7 @@ struct Response {
 };
 
 Response Ask(const WinHttpEntries& winHttp, HINTERNET connection, const wchar_t* verb, const std::wstring& object,
-             bool secure) {
+             bool secure, bool viaProxy) {
     Response response;
     const UniqueWinHttp request = MakeWinHttpHandle(
         winHttp, winHttp.WinHttpOpenRequest(connection, verb, object.c_str(), nullptr, WINHTTP_NO_REFERER,
@@ -148,17 +148,29 @@ Response Ask(const WinHttpEntries& winHttp, HINTERNET connection, const wchar_t*
         response.error = GetLastError();
         return response;
     }
-    DWORD bytes = sizeof(response.status);
-    if (!winHttp.WinHttpQueryHeaders(request.Get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                                     WINHTTP_HEADER_NAME_BY_INDEX, &response.status, &bytes, WINHTTP_NO_HEADER_INDEX)) {
-        response.error = ERROR_WINHTTP_INVALID_SERVER_RESPONSE;
-        return response;
+    for (bool logonTried = false;; logonTried = true) {
+        DWORD bytes = sizeof(response.status);
+        if (!winHttp.WinHttpQueryHeaders(request.Get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                                         WINHTTP_HEADER_NAME_BY_INDEX, &response.status, &bytes,
+                                         WINHTTP_NO_HEADER_INDEX)) {
+            response.error = ERROR_WINHTTP_INVALID_SERVER_RESPONSE;
+            return response;
+        }
+        // As QXHttp does: the user's Windows login once, for a proxy that takes Negotiate or NTLM.
+        if (!viaProxy || logonTried || response.status != HTTP_STATUS_PROXY_AUTH_REQ ||
+            !PrepareProxyLogon(winHttp.Proxy(), request.Get()))
+            break;
+        if (!winHttp.WinHttpSendRequest(request.Get(), headers, headersLength, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+            !winHttp.WinHttpReceiveResponse(request.Get(), nullptr)) {
+            response.error = GetLastError();
+            return response;
+        }
     }
     response.size = SizeOfResponse(winHttp, request.Get(), response.status);
     return response;
 }
 
-ServerCheckResult Probe(const std::wstring& url, DWORD timeoutMs) {
+ServerCheckResult Probe(const std::wstring& url, DWORD timeoutMs, const ProxyChoice& proxy) {
     // Declared first: every handle below is closed before the library is released.
     const WinHttpEntries winHttp;
     if (!winHttp.ready) return Fail(CheckProblem::UnexpectedResponse, L"winhttp.dll unusable");
@@ -169,8 +181,10 @@ ServerCheckResult Probe(const std::wstring& url, DWORD timeoutMs) {
         return Fail(CheckProblem::UnexpectedResponse, L"WinHTTP cannot split the URL");
 
     const UniqueWinHttp session = MakeWinHttpHandle(
-        winHttp, winHttp.WinHttpOpen(L"QXChkErr/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                                     WINHTTP_NO_PROXY_BYPASS, 0));
+        winHttp, proxy.Direct() ? winHttp.WinHttpOpen(L"QXChkErr/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY,
+                                                      WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0)
+                                : winHttp.WinHttpOpen(L"QXChkErr/1.0", WINHTTP_ACCESS_TYPE_NAMED_PROXY,
+                                                      proxy.Name().c_str(), WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session) return Fail(CheckProblem::UnexpectedResponse, L"WinHttpOpen error " + std::to_wstring(GetLastError()));
     const int timeout = static_cast<int>(timeoutMs);
     winHttp.WinHttpSetTimeouts(session.Get(), timeout, timeout, timeout, timeout);
@@ -178,12 +192,15 @@ ServerCheckResult Probe(const std::wstring& url, DWORD timeoutMs) {
         MakeWinHttpHandle(winHttp, winHttp.WinHttpConnect(session.Get(), host.c_str(), port, 0));
     if (!connection) return Fail(CheckProblem::UnexpectedResponse, L"WinHttpConnect error " + std::to_wstring(GetLastError()));
 
-    Response response = Ask(winHttp, connection.Get(), L"HEAD", object, secure);
+    const bool viaProxy = !proxy.Direct();
+    Response response = Ask(winHttp, connection.Get(), L"HEAD", object, secure, viaProxy);
     // Some servers do not implement HEAD for downloads; a one-byte GET asks the same question.
     if (response.error == 0 && (response.status == 405 || response.status == 501))
-        response = Ask(winHttp, connection.Get(), L"GET", object, secure);
+        response = Ask(winHttp, connection.Get(), L"GET", object, secure, viaProxy);
     if (response.error != 0) {
         std::wstring detail = L"WinHTTP error " + std::to_wstring(response.error);
+        if (viaProxy && (response.error == ERROR_WINHTTP_CANNOT_CONNECT || response.error == ERROR_WINHTTP_NAME_NOT_RESOLVED))
+            return Fail(CheckProblem::ProxyUnreachable, L"proxy " + proxy.Name() + L": " + detail, proxy);
         CheckProblem problem = ProblemOfError(response.error, response.secureFlags);
         // A refused certificate without a named reason is looked at more closely.
         if (problem == CheckProblem::SecureConnectionFailed && secure)
@@ -192,15 +209,17 @@ ServerCheckResult Probe(const std::wstring& url, DWORD timeoutMs) {
     }
     const CheckProblem problem = ProblemOfStatus(response.status);
     const std::wstring detail = L"HTTP status " + std::to_wstring(response.status);
+    if (viaProxy && response.status == HTTP_STATUS_PROXY_AUTH_REQ)
+        return Fail(CheckProblem::ProxyLoginRequired, L"proxy " + proxy.Name() + L": " + detail, proxy);
     if (problem != CheckProblem::None) return Fail(problem, detail);
-    return ServerCheckResult{CheckFinding::Pass(detail), response.size};
+    return ServerCheckResult{CheckFinding::Pass(detail).Via(proxy.Name()), response.size};
 }
 
 }  // namespace
 
-ServerCheckResult CheckHttpServer(const std::wstring& strUrl, DWORD timeoutMs) {
+ServerCheckResult CheckHttpServer(const std::wstring& strUrl, DWORD timeoutMs, const ProxyChoice& proxy) {
     // WinHTTP bounds each step, not the sum of them: the whole probe is bounded here.
     ServerCheckResult late = Fail(CheckProblem::ServerSilent, L"no answer in time");
     return RunWithin<ServerCheckResult>(
-        timeoutMs, [strUrl, timeoutMs]() { return Probe(strUrl, timeoutMs); }, late);
+        timeoutMs, [strUrl, timeoutMs, proxy]() { return Probe(strUrl, timeoutMs, proxy); }, late);
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "ProxyRules.h"
 #include "checks/CheckFinding.h"
 #include "checks/Socket.h"
 #include "config/UrlParts.h"
@@ -19,5 +20,6 @@ struct ServerCheckResult {
 ServerCheckResult CheckFtpServer(const std::vector<CSocketAddress>& addresses, const CUrlParts& url, DWORD timeoutMs);
 
 // HTTP and HTTPS: a HEAD request for the URL (a ranged GET when the server refuses HEAD), with
-// redirects followed and the certificate checked, through WinHTTP. Within `timeoutMs`.
-ServerCheckResult CheckHttpServer(const std::wstring& strUrl, DWORD timeoutMs);
+// redirects followed and the certificate checked, through WinHTTP and the proxy QXHttp would take
+// (a Negotiate or NTLM proxy gets the user's Windows login once). Within `timeoutMs`.
+ServerCheckResult CheckHttpServer(const std::wstring& strUrl, DWORD timeoutMs, const ProxyChoice& proxy = ProxyChoice());

@@ -4,6 +4,7 @@
 #include <winhttp.h>
 
 #include "Handles.h"
+#include "ProxyLookup.h"
 #include "SystemLibrary.h"
 
 // The WinHTTP entries the server check uses, from the system folder's winhttp.dll (the checker
@@ -16,7 +17,10 @@ struct WinHttpEntries {
                 SYSTEM_ENTRY(library, WinHttpSetTimeouts) && SYSTEM_ENTRY(library, WinHttpSetOption) &&
                 SYSTEM_ENTRY(library, WinHttpQueryOption) && SYSTEM_ENTRY(library, WinHttpSetStatusCallback) &&
                 SYSTEM_ENTRY(library, WinHttpSendRequest) && SYSTEM_ENTRY(library, WinHttpReceiveResponse) &&
-                SYSTEM_ENTRY(library, WinHttpQueryHeaders) && SYSTEM_ENTRY(library, WinHttpCrackUrl);
+                SYSTEM_ENTRY(library, WinHttpQueryHeaders) && SYSTEM_ENTRY(library, WinHttpCrackUrl) &&
+                SYSTEM_ENTRY(library, WinHttpGetIEProxyConfigForCurrentUser) &&
+                SYSTEM_ENTRY(library, WinHttpGetProxyForUrl) && SYSTEM_ENTRY(library, WinHttpQueryAuthSchemes) &&
+                SYSTEM_ENTRY(library, WinHttpSetCredentials);
     }
     WinHttpEntries(const WinHttpEntries&) = delete;
     WinHttpEntries& operator=(const WinHttpEntries&) = delete;
@@ -35,6 +39,17 @@ struct WinHttpEntries {
     decltype(&::WinHttpReceiveResponse) WinHttpReceiveResponse = nullptr;
     decltype(&::WinHttpQueryHeaders) WinHttpQueryHeaders = nullptr;
     decltype(&::WinHttpCrackUrl) WinHttpCrackUrl = nullptr;
+    decltype(&::WinHttpGetIEProxyConfigForCurrentUser) WinHttpGetIEProxyConfigForCurrentUser = nullptr;
+    decltype(&::WinHttpGetProxyForUrl) WinHttpGetProxyForUrl = nullptr;
+    decltype(&::WinHttpQueryAuthSchemes) WinHttpQueryAuthSchemes = nullptr;
+    decltype(&::WinHttpSetCredentials) WinHttpSetCredentials = nullptr;
+
+    // The same entries for the proxy code QXHttp shares (components/proxy).
+    ProxyEntries Proxy() const {
+        return ProxyEntries{WinHttpGetIEProxyConfigForCurrentUser, WinHttpGetProxyForUrl, WinHttpOpen,
+                            WinHttpCloseHandle, WinHttpSetTimeouts, WinHttpSetOption, WinHttpQueryAuthSchemes,
+                            WinHttpSetCredentials};
+    }
 };
 
 // Owns a WinHTTP handle, closed through the entries it was made with (which must outlive it).

@@ -14,10 +14,10 @@ TEST(CheckerTexts, ShippedMessageFileHoldsEveryTextInEveryLanguage) {
                              TEXT_WAITING_FOR_SETUP, TEXT_SETUP_STILL_RUNNING, TEXT_SETUP_NOT_STARTED};
     for (int s = 0; s <= static_cast<int>(CheckStatus::Skipped); ++s) numbers.insert(StatusTextNumber(CheckStatus(s)));
     for (int c = 0; c < CHECK_COUNT; ++c) numbers.insert(CheckTitleTextNumber(CheckId(c)));
-    for (int p = 1; p < static_cast<int>(CheckProblem::EarlierCheckFailed); ++p)
-        numbers.insert(ProblemTextNumber(CheckProblem(p)));
-    numbers.insert(ProblemTextNumber(CheckProblem::FtpFolderUnreachable));
-    EXPECT_EQ(numbers.size(), 9u + 5u + 6u + static_cast<size_t>(CheckProblem::EarlierCheckFailed));
+    for (int p = 1; p <= static_cast<int>(CheckProblem::FtpFolderUnreachable); ++p)
+        if (CheckProblem(p) != CheckProblem::EarlierCheckFailed) numbers.insert(ProblemTextNumber(CheckProblem(p)));
+    EXPECT_EQ(numbers.size(), 9u + 5u + 6u + static_cast<size_t>(CheckProblem::FtpFolderUnreachable) - 1u);
+    EXPECT_EQ(ProblemTextNumber(CheckProblem::ProxyUnreachable), 161);
 
     std::wstring path = L"Z:", text;
     for (const wchar_t* c = QXCHKERR_MLG_PATH; *c != 0; ++c) path += *c == L'/' ? L'\\' : *c;

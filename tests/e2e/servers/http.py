@@ -130,6 +130,8 @@ class _Handler(BaseHTTPRequestHandler):
         pass
 
     def do_GET(self):
+        if "://" in self.path.split("?")[0]:  # absolute form, as Wine sends it inside a proxy's tunnel
+            self.path = "/" + self.path.split("://", 1)[1].partition("/")[2]
         record = RequestRecord(self.path, {k.lower(): v for k, v in self.headers.items()})
         path, self.close_connection = self.path.split("?")[0], True
         with self.owner._lock:
