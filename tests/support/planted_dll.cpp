@@ -4,37 +4,21 @@
 // DLL fails right after; the marker is written first.
 #include <windows.h>
 
+#include <cwchar>
 #include <string>
 
 #include "Handles.h"
 
-namespace {
-constexpr DWORD kPathCapacity = 1024;
-
-std::wstring ModulePath(HMODULE module) {
-    wchar_t buffer[kPathCapacity];
-    const DWORD length = GetModuleFileNameW(module, buffer, kPathCapacity);
-    return length == 0 || length >= kPathCapacity ? std::wstring() : std::wstring(buffer, length);
-}
-
-void LeaveMarker(HMODULE self) {
-    wchar_t folder[kPathCapacity];
-    const DWORD folderLength = GetEnvironmentVariableW(L"FENNICK_MARKER_DIR", folder, kPathCapacity);
-    if (folderLength == 0 || folderLength >= kPathCapacity) return;
-    std::wstring name = ModulePath(self);
-    name = name.substr(name.find_last_of(L'\\') + 1);
-    const std::wstring path = std::wstring(folder, folderLength) + L"\\" + name + L"." +
-                              std::to_wstring(GetCurrentProcessId()) + L".loaded";
-    const std::wstring program = ModulePath(nullptr);
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr));
-    if (!file.IsValid()) return;
-    DWORD written = 0;
-    WriteFile(file.Get(), program.data(), static_cast<DWORD>(program.size() * sizeof(wchar_t)), &written, nullptr);
-}
-}  // namespace
-
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) LeaveMarker(instance);
+    wchar_t folder[1024], self[1024], program[1024] = {};
+    if (reason != DLL_PROCESS_ATTACH || GetEnvironmentVariableW(L"FENNICK_MARKER_DIR", folder, 1024) - 1 >= 1023 ||
+        GetModuleFileNameW(instance, self, 1024) - 1 >= 1023)
+        return TRUE;
+    const DWORD length = GetModuleFileNameW(nullptr, program, 1024);
+    const std::wstring path = std::wstring(folder) + L"\\" + (std::wcsrchr(self, L'\\') + 1) + L"." +
+                              std::to_wstring(GetCurrentProcessId()) + L".loaded";
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (file) WriteFile(file.Get(), program, length * sizeof(wchar_t), &written, nullptr);
     return TRUE;
 }

@@ -51,11 +51,7 @@ std::string J(HWND hWnd) { return J(static_cast<long long>(reinterpret_cast<UINT
 std::string J(const RECT& r) { return "[" + J(r.left + 0LL) + "," + J(r.top + 0LL) + "," + J(r.right + 0LL) + "," + J(r.bottom + 0LL) + "]"; }
 const char* J(bool value) { return value ? "true" : "false"; }
 
-int Print(const std::string& json, int code) {
-    std::printf("%s\n", json.c_str());
-    std::fflush(stdout);
-    return code;
-}
+int Print(const std::string& json, int code) { return std::printf("%s\n", json.c_str()), std::fflush(stdout), code; }
 
 template <typename Probe>
 HWND PollFor(Probe probe) {
@@ -65,21 +61,13 @@ HWND PollFor(Probe probe) {
     }
 }
 
-std::wstring ClassOf(HWND hWnd) {
-    wchar_t name[256] = {};
-    return std::wstring(name, static_cast<size_t>(GetClassNameW(hWnd, name, 256)));
-}
+std::wstring ClassOf(HWND hWnd) { wchar_t name[256] = {}; return std::wstring(name, GetClassNameW(hWnd, name, 256)); }
 std::wstring TextOf(HWND hWnd) {
     wchar_t text[4096] = {};
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutW(hWnd, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &copied);
+    SendMessageTimeoutW(hWnd, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, nullptr);
     return text;
 }
-DWORD ProcessOf(HWND hWnd) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hWnd, &pid);
-    return pid;
-}
+DWORD ProcessOf(HWND hWnd) { DWORD pid = 0; return GetWindowThreadProcessId(hWnd, &pid), pid; }
 
 using Collect = std::pair<DWORD, std::vector<HWND>>;
 BOOL CALLBACK AddWindow(HWND hWnd, LPARAM lParam) {
@@ -121,9 +109,8 @@ HWND Checker() {
         if (g_args.count(L"--finished") && SendDlgItemMessageW(hWnd, IDC_PROGRESS, PBM_GETPOS, 0, 0) < CHECK_COUNT) continue;
         wchar_t path[4096] = {};
         DWORD length = 4096;
-        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, ProcessOf(hWnd));
-        const bool named = process && QueryFullProcessImageNameW(process, 0, path, &length);
-        if (process) CloseHandle(process);
+        const UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, ProcessOf(hWnd)));
+        const bool named = process && QueryFullProcessImageNameW(process.Get(), 0, path, &length);
         if (named && length > folder.size() && path[folder.size()] == L'\\' && _wcsnicmp(path, folder.c_str(), folder.size()) == 0 &&
             !std::wcschr(path + folder.size() + 1, L'\\'))
             return hWnd;
@@ -136,14 +123,15 @@ HWND Checker() {
 std::string IconOf(HWND control) {
     const struct { LPCWSTR id; const char* name; } icons[] = {
         {IDI_HAND, "hand"}, {IDI_QUESTION, "question"}, {IDI_EXCLAMATION, "exclamation"}, {IDI_ASTERISK, "asterisk"}};
-    for (const ULONGLONG deadline = GetTickCount64() + 3000; GetTickCount64() < deadline; Sleep(25)) {
+    RECT r{};
+    GetWindowRect(control, &r);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(memory, CreateCompatibleBitmap(screen, w, h));
+    const char* found = nullptr;
+    for (const ULONGLONG deadline = GetTickCount64() + 3000; !found && GetTickCount64() < deadline; Sleep(25)) {
         RedrawWindow(GetParent(control), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-        RECT r{};
-        GetWindowRect(control, &r);
-        const int w = r.right - r.left, h = r.bottom - r.top;
-        HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
-        HGDIOBJ old = SelectObject(memory, CreateCompatibleBitmap(screen, w, h));
-        const char* found = nullptr;
+        GetWindowRect(control, &r);  // the box may still move
         for (const auto& icon : icons) {
             BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
             std::vector<COLORREF> shown;
@@ -155,12 +143,11 @@ std::string IconOf(HWND control) {
                     change += std::abs(int((shown[i] >> shift) & 0xFF) - int((GetPixel(memory, i % w, i / w) >> shift) & 0xFF));
             if (w * h > 0 && change / (w * h) < 12) found = icon.name;
         }
-        DeleteObject(SelectObject(memory, old));
-        DeleteDC(memory);
-        ReleaseDC(nullptr, screen);
-        if (found) return found;
     }
-    return "unknown";
+    DeleteObject(SelectObject(memory, old));
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return found ? found : "unknown";
 }
 
 std::string DescribeBox(HWND box) {
@@ -231,8 +218,7 @@ int Start(const std::wstring& exe) {
     if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, cwd.empty() ? nullptr : cwd.c_str(),
                         &startup, &process))
         return Print("{\"error\": \"CreateProcess\", \"code\": " + J(GetLastError() + 0LL) + "}", 1);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread), CloseHandle(process.hProcess);
     return Print("{\"pid\": " + J(process.dwProcessId + 0LL) + "}", 0);
 }
 
@@ -258,11 +244,10 @@ int WaitExit() {
 }
 
 int Trust(const std::wstring& action, const wchar_t* path) {
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     std::string pem(65536, '\0');
     DWORD read = 0, size = 0;
-    ReadFile(file, &pem[0], static_cast<DWORD>(pem.size()), &read, nullptr);
-    CloseHandle(file);
+    ReadFile(UniqueHandle(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)).Get(), &pem[0],
+             static_cast<DWORD>(pem.size()), &read, nullptr);
     std::vector<BYTE> der(read);
     if (!CryptStringToBinaryA(pem.c_str(), read, CRYPT_STRING_BASE64HEADER, der.data(), &(size = read), nullptr, nullptr))
         return Print("{\"done\": false}", 1);
@@ -305,9 +290,7 @@ std::string Narrow(const std::wstring& text) {  // the ANSI form the 8-bit libra
 }
 
 template <typename T>
-T Entry(HMODULE library, const char* name) {
-    return reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-}
+T Entry(HMODULE library, const char* name) { return reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(library, name))); }
 #define E(name) Entry<decltype(&name)>(p.library, #name)
 
 // One library call's callbacks: each is reported at once (a test may watch them); the answer is
@@ -345,40 +328,37 @@ int Library(int argc, wchar_t** argv) {
     const bool ftp = GetProcAddress(p.library, "QFTPIFO") != nullptr;
     int session = ftp ? E(QFTPIFO)() : 0, freed = 0;
     for (int i = 4; i < argc; ++i) {
-        std::vector<std::wstring> w;
-        const std::wstring text = argv[i];
-        for (size_t start = 0, bar = 0; bar != std::wstring::npos; start = bar + 1)
-            w.push_back(text.substr(start, (bar = text.find(L'|', start)) == std::wstring::npos ? bar : bar - start));
+        std::vector<std::wstring> w(1);
+        for (const wchar_t* c = argv[i]; *c; ++c) if (*c == L'|') w.emplace_back(); else w.back() += *c;
         w.resize(12);
         std::vector<std::string> a;
         for (const auto& part : w) a.push_back(Narrow(part));
         auto n = [&](int k, int fallback) { return a[k].empty() ? fallback : std::atoi(a[k].c_str()); };
-        const char* s[12];
-        for (int k = 0; k < 12; ++k) s[k] = a[k].c_str();
+        auto s = [&](int k) { return a[k].c_str(); };
         const std::string& op = a[0];
         p = Progress{p.report, p.library, session, -1, false};
         int result = 0;
         long long size = -1;
         char buffer[8192] = "unchanged";
         std::string extra;
-        if (op == "logon") result = E(QFTPFLON)(session, s[1], n(2, 21), s[3], s[4], s[5], s[6], s[7], s[8], n(9, n(2, 21)), n(10, 0));
-        else if (op == "size") result = E(QFTPGFS)(session, s[1], &size), extra = ",\"size\":" + J(size);
+        if (op == "logon") result = E(QFTPFLON)(session, s(1), n(2, 21), s(3), s(4), s(5), s(6), s(7), s(8), n(9, n(2, 21)), n(10, 0));
+        else if (op == "size") result = E(QFTPGFS)(session, s(1), &size), extra = ",\"size\":" + J(size);
         else if (op == "get" || op == "put") {
             p.stopAt = n(4, -1), p.reenter = n(5, 0) != 0;
-            result = (op == "get" ? E(QFTPFGFWCB) : E(QFTPFPFWCB))(session, s[1], s[2], n(3, 1), OnProgress, &p);
+            result = (op == "get" ? E(QFTPFGFWCB) : E(QFTPFPFWCB))(session, s(1), s(2), n(3, 1), OnProgress, &p);
             extra = std::string(",\"otherThread\":") + J(p.otherThread) + ",\"reenterResult\":" + J(p.reenterResult + 0LL) +
                     ",\"reenterError\":" + J(p.reenterError + 0LL);
         } else if (op == "http") {
             p.stopAt = n(4, -1);
             typedef int(WINAPI * Get)(const wchar_t*, const wchar_t*, QXPROGRESSCALLBACK, void*, int);
             result = Entry<Get>(p.library, "QXGFWCB")(w[1].c_str(), w[2].c_str(), OnProgress, &p, n(3, 10));
-        } else if (op == "exists") result = E(QFTPFE)(session, s[1]);
+        } else if (op == "exists") result = E(QFTPFE)(session, s(1));
         else if (op == "info")
-            result = E(QFTPGFI)(session, s[1], &size, buffer, n(2, 64)), extra = ",\"size\":" + J(size) + ",\"modified\":" + J(buffer);
-        else if (op == "cwd") result = E(QFTPCF)(session, s[1]);
-        else if (op == "rename") result = E(QFTPRF)(session, s[1], s[2]);
-        else if (op == "delete") result = E(QFTPDF)(session, s[1]);
-        else if (op == "find") result = E(QFTPFFF)(session, s[1], buffer, n(2, 8192)), extra = ",\"name\":" + J(buffer);
+            result = E(QFTPGFI)(session, s(1), &size, buffer, n(2, 64)), extra = ",\"size\":" + J(size) + ",\"modified\":" + J(buffer);
+        else if (op == "cwd") result = E(QFTPCF)(session, s(1));
+        else if (op == "rename") result = E(QFTPRF)(session, s(1), s(2));
+        else if (op == "delete") result = E(QFTPDF)(session, s(1));
+        else if (op == "find") result = E(QFTPFFF)(session, s(1), buffer, n(2, 8192)), extra = ",\"name\":" + J(buffer);
         else if (op == "lasterror") result = E(QFTPFGLE)(session, buffer, n(1, 8192)), extra = ",\"text\":" + J(buffer);
         else if (op == "clearerror") result = E(QFTPFCLE)(session);
         else if (op == "free") result = E(QFTPUFO)(freed = session);

@@ -5,12 +5,11 @@ from __future__ import annotations
 import datetime
 import subprocess
 import uuid
-from dataclasses import dataclass
 from pathlib import Path
+from typing import NamedTuple
 
 
-@dataclass(frozen=True)
-class ServerCertificate:
+class ServerCertificate(NamedTuple):
     certificate: Path  # PEM, the server certificate alone
     key: Path          # PEM, unencrypted
 
@@ -48,8 +47,7 @@ def _issue(ca: Path, name: str, hosts=("127.0.0.1", "localhost"), start: str | N
     return ServerCertificate(ca / f"{name}.pem", ca / f"{name}.key")
 
 
-@dataclass(frozen=True)
-class TestCertificates:
+class TestCertificates(NamedTuple):
     authority: Path                   # the CA's certificate, to be trusted in the Wine prefix
     valid: ServerCertificate          # 127.0.0.1 and localhost, current
     expired: ServerCertificate        # right host, validity long past

@@ -60,8 +60,7 @@ class FtpServer:
         return f"ftp://{credentials}{host}:{self.port}/{path.lstrip('/')}"
 
     def _lines(self, name):
-        path = self.state / name
-        return path.read_text(encoding="utf-8", errors="replace").splitlines() if path.exists() else []
+        return (self.state / name).read_text(errors="replace").splitlines() if (self.state / name).exists() else []
 
     def verbs(self):
         return [line.split(" ", 1)[0].upper() for line in self.commands()]
@@ -106,12 +105,10 @@ class FaultFtpServer(FtpServer):
     def commands(self):
         return self._lines("commands.log")
 
-    def transfers(self):
-        return [SimpleNamespace(**json.loads(line)) for line in self._lines("transfers.log")]
-
     def wait_for_transfers(self, count, timeout=10.0):
         # The transfers once count of them are logged (a transfer is logged as it ends).
-        return wait_until(lambda: len(self.transfers()) >= count and self.transfers(), f"{count} transfers logged", timeout)
+        logged = lambda: [SimpleNamespace(**json.loads(line)) for line in self._lines("transfers.log")]  # noqa: E731
+        return wait_until(lambda: len(logged()) >= count and logged(), f"{count} transfers logged", timeout)
 
 
 @contextlib.contextmanager
@@ -150,9 +147,7 @@ def _serve(state, settings):
             self.inner, self.handler, self.fault, self.rate, self.sent, self.name = inner, handler, fault, rate, 0, inner.name
             self.close, self.seek, self.tell = inner.close, inner.seek, inner.tell
 
-        @property
-        def closed(self):
-            return self.inner.closed
+        closed = property(lambda self: self.inner.closed)
 
         def read(self, size=-1):
             fault, limit = self.fault, size if size and size > 0 else 1 << 20
@@ -196,15 +191,13 @@ def _serve(state, settings):
         def on_connect(self):
             self.swallow_reply, self.verb = False, ""
             self.proxy_stage, self.account_pending = "none", None  # proxy: none -> user -> passed
-            if settings.get("masquerade"):
-                self.masquerade_address = settings["masquerade"]
+            self.masquerade_address = settings.get("masquerade")
 
         def handle(self):
-            banner = settings.get("banner")
-            if not banner:
+            if not settings.get("banner"):
                 return super().handle()
             self.on_connect()
-            self.push("".join(line + "\r\n" for line in banner))
+            self.push("".join(line + "\r\n" for line in settings["banner"]))
 
         def pre_process_command(self, line, cmd, arg):
             log("commands.log", line)
@@ -215,7 +208,7 @@ def _serve(state, settings):
 
         def respond(self, resp, logfun=None):
             if self.swallow_reply and resp[:3] in ("226", "426"):
-                self.swallow_reply = False
+                self.swallow_reply = False  # already sent early
                 return
             if self.verb in settings.get("multiline", []):
                 code, other = resp[:3], "220" if resp[:3] == "230" else "230"
@@ -224,7 +217,7 @@ def _serve(state, settings):
 
         def ftp_USER(self, line):
             proxy = settings.get("proxy")
-            if proxy and proxy.get("user") and self.proxy_stage == "none":
+            if proxy and self.proxy_stage == "none":
                 self.proxy_stage = "user" if line == proxy["user"] else "none"
                 return self.respond("331 Proxy password, please." if line == proxy["user"] else "530 Log in to the proxy first.")
             if proxy:
@@ -258,7 +251,7 @@ def _serve(state, settings):
             self.handle_auth_success(home, password, "Account accepted.")
 
         def log_transfer(self, cmd, filename, receive, completed, elapsed, bytes):
-            log("transfers.log", json.dumps({"command": cmd, "path": filename, "bytes": bytes, "completed": bool(completed)}))
+            log("transfers.log", json.dumps({"bytes": bytes}))
 
     authorizer = DummyAuthorizer()
     for name, password in settings.get("users", []):
@@ -268,7 +261,7 @@ def _serve(state, settings):
     Handler.authorizer = authorizer
     server = ThreadedFTPServer((settings["host"], settings.get("port", 0)), Handler)
     (state / "port.tmp").write_text(str(server.socket.getsockname()[1]))
-    os.replace(state / "port.tmp", state / "port")
+    os.replace(state / "port.tmp", state / "port")  # whole, or not there
     server.serve_forever(handle_exit=False)
 
 
