@@ -1,18 +1,10 @@
 #include "bindings/QXFtp.h"
 
-namespace {
-template <typename Entry>
-Entry FindEntry(HMODULE hModule, const char* name) {
-    if (!hModule) return nullptr;
-    return reinterpret_cast<Entry>(GetProcAddress(hModule, name));
-}
-}  // namespace
-
 CQXFtp::CQXFtp() : CQXFtp(L"QXFtp.dll", ShowLoadFailureBox) {}
 
 CQXFtp::CQXFtp(const wchar_t* libraryName, LoadFailureNotifier notify)
     : hLibrary(LoadLibraryBesideExecutable(libraryName)) {
-    HMODULE h = hLibrary.Get();
+    const UniqueModule& h = hLibrary;
     pfnQFTPIFO = FindEntry<PFNQFTPIFO>(h, "QFTPIFO");
     pfnQFTPUFO = FindEntry<PFNQFTPUFO>(h, "QFTPUFO");
     pfnQFTPFLON = FindEntry<PFNQFTPFLON>(h, "QFTPFLON");

@@ -5,9 +5,9 @@ CQXHttp::CQXHttp() : CQXHttp(L"QXHttp.dll", ShowLoadFailureBox) {}
 CQXHttp::CQXHttp(const wchar_t* libraryName, LoadFailureNotifier notify)
     : hLibrary(LoadLibraryBesideExecutable(libraryName)) {
     if (!hLibrary) return;
-    pfnQXGFWCB = reinterpret_cast<PFNQXGFWCB>(GetProcAddress(hLibrary.Get(), "QXGFWCB"));
+    pfnQXGFWCB = FindEntry<PFNQXGFWCB>(hLibrary, "QXGFWCB");
     if (!pfnQXGFWCB && notify) notify(L"UQXHttp:load QXHttp.dll error!", L"error");
-    pfnQXGFWCBF = reinterpret_cast<PFNQXGFWCBF>(GetProcAddress(hLibrary.Get(), "QXGFWCBF"));
+    pfnQXGFWCBF = FindEntry<PFNQXGFWCBF>(hLibrary, "QXGFWCBF");
 }
 
 int CQXHttp::DownloadFile(const wchar_t* url, const wchar_t* targetPath, QXPROGRESSCALLBACK callback,

@@ -25,11 +25,6 @@ private:
     BOOL m_changed = FALSE;
 };
 
-template <typename Entry>
-Entry LookUp(HMODULE hModule, const char* name) {
-    return reinterpret_cast<Entry>(GetProcAddress(hModule, name));
-}
-
 // Every backslash-n pair becomes CR LF, scanning left to right without overlaps.
 std::wstring ExpandLineBreaks(const std::wstring& text) {
     std::wstring result;
@@ -62,14 +57,13 @@ CQXMlang::CQXMlang() {
     }
     if (!hLibrary) return;
 
-    HMODULE hModule = hLibrary.Get();
-    pfnInitializeTls = LookUp<PFN_INITIALIZEQXMLAGTLS>(hModule, "InitializeQXMlagTls");
-    pfnUnInitializeTls = LookUp<PFN_UNINITIALIZEQXMLAGTLS>(hModule, "UnInitializeQXMlagTls");
-    pfnSetMLGFile = LookUp<PFN_SETMLGFILE>(hModule, "SetMLGFile");
-    pfnGetLanguageStringA = LookUp<PFN_GETLANGUAGESTRINGA>(hModule, "GetLanguageStringA");
-    pfnGetLanguageStringW = LookUp<PFN_GETLANGUAGESTRINGW>(hModule, "GetLanguageStringW");
-    pfnSetActiveLanguage = LookUp<PFN_SETACTIVELANGUAGE>(hModule, "SetActiveLanguage");
-    pfnSetIniFile = LookUp<PFN_SETINITQXMLAGINIFILEW>(hModule, "SetInitQXMlagIniFileW");
+    pfnInitializeTls = FindEntry<PFN_INITIALIZEQXMLAGTLS>(hLibrary, "InitializeQXMlagTls");
+    pfnUnInitializeTls = FindEntry<PFN_UNINITIALIZEQXMLAGTLS>(hLibrary, "UnInitializeQXMlagTls");
+    pfnSetMLGFile = FindEntry<PFN_SETMLGFILE>(hLibrary, "SetMLGFile");
+    pfnGetLanguageStringA = FindEntry<PFN_GETLANGUAGESTRINGA>(hLibrary, "GetLanguageStringA");
+    pfnGetLanguageStringW = FindEntry<PFN_GETLANGUAGESTRINGW>(hLibrary, "GetLanguageStringW");
+    pfnSetActiveLanguage = FindEntry<PFN_SETACTIVELANGUAGE>(hLibrary, "SetActiveLanguage");
+    pfnSetIniFile = FindEntry<PFN_SETINITQXMLAGINIFILEW>(hLibrary, "SetInitQXMlagIniFileW");
 
     if (!IsReady()) {
         MessageBoxW(nullptr, L"UQXMlang:load qxmlangW.dll error!", L"error", MB_OK);
