@@ -7,7 +7,7 @@ import os
 import pytest
 
 from fennick import IDOK, RUN_DEADLINE_MS, Download, language_texts, state_values
-from servers.ftp import fault_ftp, vsftpd
+from servers.ftp import fault_ftp
 from servers.http import ScriptedHttpServer
 
 SIZE, CUT, WRONG = 2 * 1024 * 1024 + 777, 700000, "0" * 64
@@ -26,7 +26,7 @@ def root(tmp_path):
 def test_ftp_pin_in_capitals_and_a_stale_complete_file_fetched_again_uncounted(runner, root, name, download_dir):
     old, new = runner.package(SIZE, 11), runner.package(SIZE, 12)
     download = Download(download_dir, name)
-    with vsftpd(root) as server:
+    with fault_ftp(root) as server:
         (root / "pub" / name).write_bytes(old)
         runner.run(server.url(f"/pub/{name}"), pin=sha256(old).upper())
         runner.assert_success(download, old)
