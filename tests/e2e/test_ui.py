@@ -8,7 +8,7 @@ from pathlib import Path
 
 import pytest
 
-from fennick import IDCANCEL, IDNO, IDYES, language_texts, state_values
+from fennick import IDCANCEL, IDNO, IDYES, Installation, language_texts, state_values
 from servers.http import Fault, ScriptedHttpServer
 
 IDLE_URL = "gopher://127.0.0.1/pkg/idle-setup.exe"
@@ -56,9 +56,10 @@ def test_without_fennick_ini_the_process_ends_at_once_without_a_window(install):
     assert report["exited"] and report["windows_seen"] == 0, report
 
 
-def test_one_instance_per_package_base_name(make_install):
+def test_one_instance_per_package_base_name(wine, driver, install, request):
     def started(name, url):
-        installation = make_install(name)
+        installation = Installation(wine, driver, install.folder.with_name(f"{install.folder.name}-{name}"))
+        request.addfinalizer(installation.clean_up)
         installation.write_ini(url)
         return installation, installation.start()
 
