@@ -36,7 +36,7 @@ def test_whole_download_keeps_the_query_and_names_the_file_from_the_decoded_path
     stem = name[:-len(".exe")]
     web.set_file(f"/{stem}%20v2.exe", data := runner.package(SIZE, 1))
     uri = f"/{stem}%20v2.exe?ver=1.2&name=a%2Fb%20c"
-    runner.run(web.http_url(uri) if scheme == "http" else web.https_url("valid", uri))
+    runner.run(web.url("http" if scheme == "http" else "valid", uri))
     download = Download(download_dir, f"{stem} v2.exe")
     runner.assert_success(download, data)
     assert state_values(download.state)["size"] == str(SIZE)
@@ -112,10 +112,10 @@ def test_refused_or_failed_downloads_are_counted(runner, web, name, download_dir
     if case == "stall":  # the 20 s watchdog ends the worker
         web.servers["valid"].add_fault(f"/{name}", Fault(hold_after=CUT))
     if case.startswith("redirect"):
-        web.servers["valid"].redirect(f"/{name}", web.http_url(f"/{name}"))
+        web.servers["valid"].redirect(f"/{name}", web.url("http", f"/{name}"))
     if case == "missing library":  # no box waits for an answer: the run ends by itself
         runner.install.remove("QXHttp.dll")
-    assert runner.start(web.https_url(CERTIFICATES.get(case, "valid"), f"/{name}")).wait_exit(90000)["exited"]
+    assert runner.start(web.url(CERTIFICATES.get(case, "valid"), f"/{name}")).wait_exit(90000)["exited"]
     download = Download(download_dir, name)
     runner.assert_counted_failure(download, "1")
     assert ("size" in state_values(download.state)) == (case == "stall")
@@ -167,7 +167,7 @@ def test_redirects_are_followed_up_to_the_limit_and_a_loop_ends(call, web, scrip
     # http -> relative -> absolute path -> https: three redirects.
     scripted.redirect("/a/start", "next", 301)
     scripted.redirect("/a/next", "/b/last", 307)
-    scripted.redirect("/b/last", web.https_url("valid", "/moved.bin"), 302)
+    scripted.redirect("/b/last", web.url("valid", "/moved.bin"), 302)
     assert call.run(scripted.url("/a/start"), max_redirects=2) == 0
     assert [r.target for r in scripted.requests] == ["/a/start", "/a/next", "/b/last"]
     assert call.run(scripted.url("/a/start"), max_redirects=3) == 1 and call.data() == data

@@ -71,12 +71,6 @@ def settings(wine):  # flags: 1 direct, 2 manual proxy, 4 script
     wine.run(["reg", "delete", CONNECTIONS, "/v", "DefaultConnectionSettings", "/f"])
 
 
-@pytest.fixture
-def tinyproxy(tmp_path):
-    with tinyproxy_in(tmp_path) as proxy:
-        yield proxy
-
-
 @pytest.fixture(scope="module")
 def https(certificates):
     with ScriptedHttpServer(certificates.valid) as server:
@@ -85,24 +79,24 @@ def https(certificates):
 
 @pytest.mark.parametrize("case, host", [("manual proxy", "127.0.0.1"), ("bypass list", "localhost"),
                                         ("script: PROXY", "127.0.0.1"), ("script: DIRECT", "localhost")])
-def test_each_host_goes_the_way_the_settings_say_and_resumes_there(runner, https, tinyproxy, settings, name, download_dir,
-                                                                    case, host):
-    if case.startswith("script"):  # behind the script, a manual proxy that is down: DIRECT must not fall back to it
-        https.set_file("/proxy.pac", b'function FindProxyForURL(url, host) { return host == "localhost" ? "DIRECT" : '
-                                     b'"PROXY localhost:%d"; }' % tinyproxy.port)
-        settings(proxy=f"localhost:{free_port()}", script=https.url("/proxy.pac"))
-    else:
-        settings(proxy=f"localhost:{tinyproxy.port}", bypass="<local>")
-    https.set_file(f"/{name}", data := runner.package(SIZE, 21))
-    https.add_fault(f"/{name}", Fault(cut_after=CUT))
-    download = Download(download_dir, name)
-    runner.run(https.url(f"/{name}", host=host))
-    runner.assert_counted_failure(download, "1")
-    runner.forget_markers()
-    runner.run(https.url(f"/{name}", host=host))
-    runner.assert_success(download, data)
-    assert [(r.status, r.headers.get("range")) for r in https.requests_for(f"/{name}")] == [(200, None), (206, f"bytes={CUT}-")]
-    assert tinyproxy.requests() == [f"CONNECT 127.0.0.1:{https.port} HTTP/1.1"] * (2 if host == "127.0.0.1" else 0)
+def test_each_host_goes_the_way_the_settings_say_and_resumes_there(runner, https, settings, tmp_path, name, download_dir, case, host):
+    with tinyproxy_in(tmp_path) as tinyproxy:
+        if case.startswith("script"):  # behind the script, a manual proxy that is down: DIRECT must not fall back to it
+            https.set_file("/proxy.pac", b'function FindProxyForURL(url, host) { return host == "localhost" ? "DIRECT" : '
+                                         b'"PROXY localhost:%d"; }' % tinyproxy.port)
+            settings(proxy=f"localhost:{free_port()}", script=https.url("/proxy.pac"))
+        else:
+            settings(proxy=f"localhost:{tinyproxy.port}", bypass="<local>")
+        https.set_file(f"/{name}", data := runner.package(SIZE, 21))
+        https.add_fault(f"/{name}", Fault(cut_after=CUT))
+        download = Download(download_dir, name)
+        runner.run(https.url(f"/{name}", host=host))
+        runner.assert_counted_failure(download, "1")
+        runner.forget_markers()
+        runner.run(https.url(f"/{name}", host=host))
+        runner.assert_success(download, data)
+        assert [(r.status, r.headers.get("range")) for r in https.requests_for(f"/{name}")] == [(200, None), (206, f"bytes={CUT}-")]
+        assert tinyproxy.requests() == [f"CONNECT 127.0.0.1:{https.port} HTTP/1.1"] * (2 if host == "127.0.0.1" else 0)
 
 
 @pytest.mark.parametrize("case, text", [("down", 161), ("refusing", 162), ("Basic only", 163)])
