@@ -271,12 +271,6 @@ int Hold() {
     return Print("{\"released\": true, \"size\": " + J(GetFileSizeEx(file.Get(), &size) ? size.QuadPart : -1LL) + "}", 0);
 }
 
-std::string Narrow(const std::wstring& text) {  // the ANSI form the 8-bit library entries expect
-    char buffer[4096] = {};
-    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, buffer, sizeof(buffer), nullptr, nullptr);
-    return buffer;
-}
-
 template <typename T>
 T Entry(HMODULE library, const char* name) { return reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(library, name))); }
 #define E(name) Entry<decltype(&name)>(p.library, #name)
@@ -319,8 +313,11 @@ int Library(int argc, wchar_t** argv) {
         std::vector<std::wstring> w(1);
         for (const wchar_t* c = argv[i]; *c; ++c) if (*c == L'|') w.emplace_back(); else w.back() += *c;
         w.resize(12);
-        std::vector<std::string> a;
-        for (const auto& part : w) a.push_back(Narrow(part));
+        std::vector<std::string> a;  // the ANSI forms the 8-bit library entries expect
+        for (const auto& part : w) {
+            char ansi[4096] = {};
+            a.push_back((WideCharToMultiByte(CP_ACP, 0, part.c_str(), -1, ansi, sizeof(ansi), nullptr, nullptr), ansi));
+        }
         auto n = [&](int k, int fallback) { return a[k].empty() ? fallback : std::atoi(a[k].c_str()); };
         auto s = [&](int k) { return a[k].c_str(); };
         const std::string& op = a[0];
