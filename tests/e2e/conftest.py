@@ -8,6 +8,8 @@
 # marker_dir    a folder for the marker_app.exe stand-ins of a Runner.
 # runner        Runner: install with stand-ins for the package and the checker, writing to marker_dir.
 # name          a package name of the test's own (the single-instance guard and the download folder are shared).
+# root          an FTP root (tmp_path/ftp) with an empty pub folder.
+# scripted      a ScriptedHttpServer over plain HTTP for the test.
 # certificates  the test certificates, their CA trusted inside the prefix for the module.
 from __future__ import annotations
 
@@ -20,6 +22,7 @@ import pytest
 
 from fennick import Driver, Installation, Runner, WineEnvironment
 from servers.certificates import make_test_certificates
+from servers.http import ScriptedHttpServer
 
 
 @pytest.fixture(scope="session")
@@ -64,6 +67,18 @@ def runner(wine, install, marker_dir):
 @pytest.fixture
 def name():
     return f"fnk-{uuid.uuid4().hex[:8]}.exe"
+
+
+@pytest.fixture
+def root(tmp_path):
+    (tmp_path / "ftp" / "pub").mkdir(parents=True)
+    return tmp_path / "ftp"
+
+
+@pytest.fixture
+def scripted():
+    with ScriptedHttpServer() as server:
+        yield server
 
 
 @pytest.fixture(scope="module")

@@ -18,12 +18,6 @@ E_INVALID_ARGUMENT, E_NOT_LOGGED_ON, E_CONNECT, E_TIMEOUT, E_CONNECTION_LOST = 2
 E_LOGON_REFUSED, E_INCOMPLETE, E_STOPPED, E_BUFFER_TOO_SMALL, E_NOT_FOUND, E_BUSY = 9, 11, 12, 14, 17, 18
 
 
-@pytest.fixture
-def root(tmp_path):
-    (tmp_path / "ftp" / "pub").mkdir(parents=True)
-    return tmp_path / "ftp"
-
-
 def publish(root, name, data, mtime=None):
     (root / "pub" / name).write_bytes(data)
     os.utime(root / "pub" / name, None if mtime is None else (mtime, mtime))
@@ -100,7 +94,7 @@ def test_slow_transfer_outlives_the_watchdog_and_a_confirmed_close_ends_it_uncou
 
 
 def test_missing_library_is_reported_and_not_counted(runner, driver, name, download_dir):
-    runner.install.remove("QXFtp.dll")
+    (runner.install.folder / "QXFtp.dll").unlink()
     process = runner.start(f"ftp://127.0.0.1:9/pub/{name}")
     box = driver.find("box", text="Load QXFtp.dll fail!", pid=process.pid)
     assert box is not None and box["caption"] == "Error" and box["buttons"] == [IDOK], box
@@ -157,11 +151,10 @@ def test_resume_decisions(wine, served, tmp_path, replace, result):
             assert r["error"] == E_INCOMPLETE and target.stat().st_size == 0
 
 
-@pytest.mark.parametrize("case", ["stall", "huge size", "stop", "reenter over IPv6"])
+@pytest.mark.parametrize("case", ["stall", "stop", "reenter over IPv6"])
 def test_progress_time_out_and_stop(wine, served, tmp_path, case):
     target = tmp_path / "p.bin"
     config = {"stall": dict(retr_fault={"kind": "stall", "after": CUT}),
-              "huge size": dict(replace={"SIZE": "213 100000000000"}, rate=100000, retr_fault={"kind": "close", "after": 350000}),
               "stop": dict(rate=400000), "reenter over IPv6": dict(ipv6=True)}[case]
     with fault_ftp(served, **config) as server:
         r = get(server, target, wine, flags=2 << 8 if case == "stall" else 0, stop=300 if case == "stop" else "",
@@ -171,8 +164,6 @@ def test_progress_time_out_and_stop(wine, served, tmp_path, case):
     assert values == sorted(values) and 0 <= values[0] and values[-1] <= 1000 and not r["otherThread"], r
     if case == "stall":  # a 2 s receive time-out; reports only for bytes that arrived
         assert (r["error"], target.stat().st_size, values[-1]) == (E_TIMEOUT, CUT, CUT * 1000 // SIZE), r
-    elif case == "huge size":  # 64-bit size: per mille never moves, reports still come at least once a second
-        assert r["error"] == E_INCOMPLETE and len(values) >= 2 and set(values) == {0}, r
     elif case == "stop":
         assert r["error"] == E_STOPPED and r["values"][-1] >= 300 and SIZE * 3 // 10 <= target.stat().st_size < SIZE, r
     else:  # a call from the callback is refused instead of deadlocking; IPv6 takes EPSV only

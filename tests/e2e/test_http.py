@@ -8,7 +8,7 @@ import threading
 import pytest
 
 from fennick import RUN_DEADLINE_MS, Download, LibraryCall, state_values
-from servers.http import Fault, ScriptedHttpServer, WebServers
+from servers.http import Fault, WebServers
 from servers.polling import wait_until
 
 MIB = 1024 * 1024
@@ -19,12 +19,6 @@ SIZE, CUT = 2 * MIB + 777, 700000
 def web(certificates):
     with WebServers(certificates) as servers:
         yield servers
-
-
-@pytest.fixture
-def scripted():
-    with ScriptedHttpServer() as server:
-        yield server
 
 
 # ---------------------------------------------------------------------------------------------
@@ -101,7 +95,7 @@ def test_refused_or_failed_downloads_are_counted(runner, web, name, download_dir
     if case.startswith("redirect"):
         web.servers["valid"].redirect(f"/{name}", web.url("http", f"/{name}"))
     if case == "missing library":  # no box waits for an answer: the run ends by itself
-        runner.install.remove("QXHttp.dll")
+        (runner.install.folder / "QXHttp.dll").unlink()
     assert runner.start(web.url(CERTIFICATES.get(case, "valid"), f"/{name}")).wait_exit(90000)["exited"]
     download = Download(download_dir, name)
     runner.assert_counted_failure(download, "1")

@@ -15,7 +15,7 @@ import pytest
 
 from fennick import IDCANCEL, ROOT, Download, Runner, language_texts
 from servers.http import Fault, ScriptedHttpServer
-from servers.polling import accepts, wait_until
+from servers.polling import wait_until
 
 TEXT = language_texts(ROOT / "components" / "qxmlang" / "FENNICKMSG.MLG")[0x0409]
 CONNECTIONS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings\Connections"
@@ -35,7 +35,7 @@ def tinyproxy_in(folder, allow=True):
     with subprocess.Popen(["tinyproxy", "-d", "-c", str(folder / "tinyproxy.conf")], stdin=subprocess.DEVNULL,
                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL) as process:
         try:
-            wait_until(lambda: accepts("127.0.0.1", port), "tinyproxy listening", 10)
+            wait_until(lambda: log.exists() and "Accepting connections" in log.read_text(), "tinyproxy listening", 10)
             yield SimpleNamespace(port=port, requests=lambda: [line.split("): ", 1)[1] for line in log.read_text().splitlines()
                                                                if "Request (file descriptor" in line])
         finally:
