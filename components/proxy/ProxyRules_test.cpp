@@ -41,7 +41,6 @@ TEST(WithoutUserInfo, TakesOnlyTheAuthoritysUserInformation) {
     } cases[] = {
         {L"http://user:pw@h:81/a@b?c@d", L"http://h:81/a@b?c@d"},
         {L"https://u:p@ss@h", L"https://h"},
-        {L"http://h/p@q", L"http://h/p@q"},
         {L"http://h?x@y", L"http://h?x@y"},
         {L"http://h#@f", L"http://h#@f"},
         {L"not a url@h", L"not a url@h"},

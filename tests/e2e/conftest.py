@@ -4,22 +4,25 @@
 # driver        Driver: fnkdriver.exe on the test desktop (start, dialog, messagebox, close, key, answer, ...).
 # install       a fresh Installation (kit copy in the prefix, no Fennick.ini yet); its processes are
 #               ended and its folder removed after the test.
-# make_install  factory for further installations in the same test: make_install("name").
 # download_dir  the Documents\Vantrel\Fennick folder, emptied before and after the test.
 # marker_dir    a folder for the marker_app.exe stand-ins of a Runner.
 # runner        Runner: install with stand-ins for the package and the checker, writing to marker_dir.
 # name          a package name of the test's own (the single-instance guard and the download folder are shared).
+# root          an FTP root (tmp_path/ftp) with an empty pub folder.
+# scripted      a ScriptedHttpServer over plain HTTP for the test.
 # certificates  the test certificates, their CA trusted inside the prefix for the module.
 from __future__ import annotations
 
-import re
+import hashlib
 import shutil
+import ssl
 import uuid
 
 import pytest
 
 from fennick import Driver, Installation, Runner, WineEnvironment
 from servers.certificates import make_test_certificates
+from servers.http import ScriptedHttpServer
 
 
 @pytest.fixture(scope="session")
@@ -35,22 +38,10 @@ def driver(wine):
 
 
 @pytest.fixture
-def make_install(wine, driver, request):
-    made = []
-
-    def make(name: str = "install") -> Installation:
-        test = re.sub(r"[^A-Za-z0-9_]+", "_", request.node.name)[:60]
-        made.append(Installation(wine, driver, wine.drive_c / "fennick-tests" / f"{test}-{name}-{uuid.uuid4().hex[:8]}"))
-        return made[-1]
-
-    yield make
-    for installation in made:
-        installation.clean_up()
-
-
-@pytest.fixture
-def install(make_install):
-    return make_install("install")
+def install(wine, driver):
+    installation = Installation(wine, driver, wine.drive_c / "fennick-tests" / f"install-{uuid.uuid4().hex[:8]}")
+    yield installation
+    installation.clean_up()
 
 
 @pytest.fixture
@@ -78,13 +69,25 @@ def name():
     return f"fnk-{uuid.uuid4().hex[:8]}.exe"
 
 
+@pytest.fixture
+def root(tmp_path):
+    (tmp_path / "ftp" / "pub").mkdir(parents=True)
+    return tmp_path / "ftp"
+
+
+@pytest.fixture
+def scripted():
+    with ScriptedHttpServer() as server:
+        yield server
+
+
 @pytest.fixture(scope="module")
 def certificates(wine, tmp_path_factory):
     certs = make_test_certificates(tmp_path_factory.mktemp("certificates"))
 
-    def trust(action):
-        return wine.run([wine.tests_bin / "fnkdriver.exe", "trust", action, wine.windows_path(certs.authority)])[0]
-
-    assert trust("add") == 0, "could not trust the test CA"
+    der = ssl.PEM_cert_to_DER_cert(certs.authority.read_text())
+    (certs.authority.parent / "ca.der").write_bytes(der)
+    assert wine.run([wine.tests_bin / "fnkdriver.exe", "trust", wine.windows_path(certs.authority.parent / "ca.der")])[0] == 0
     yield certs
-    trust("remove")
+    key = rf"HKLM\Software\Microsoft\SystemCertificates\ROOT\Certificates\{hashlib.sha1(der).hexdigest().upper()}"
+    assert wine.run(["reg", "delete", key, "/f"])[0] == 0, "the test CA left the ROOT store"

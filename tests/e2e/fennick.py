@@ -115,18 +115,6 @@ class Driver:
         rc, answer = self.call(what, **options)
         assert rc == 0, f"fnkdriver {what} {options} failed: {answer}"
 
-    def start(self, exe: str, language: str = DEFAULT_LANGUAGE, cwd: Optional[str] = None,
-              env: Optional[Dict[str, str]] = None) -> int:
-        args = [exe, *(["--cwd", cwd] if cwd else [])]
-        for name, value in (env or {}).items():
-            args += ["--env", f"{name}={value}"]
-        rc, answer = self.call("start", *args, language=language)
-        assert rc == 0 and "pid" in answer, f"could not start {exe}: {answer}"
-        return int(answer["pid"])
-
-    def wait_exit(self, pid: int, timeout_ms: int = EXIT_DEADLINE_MS, **options) -> dict:
-        return self.call("wait-exit", pid=pid, timeout_ms=timeout_ms, **options)[1]
-
     def checker(self, folder: Path, finished: bool = True, timeout_ms: int = RUN_DEADLINE_MS, **options) -> Optional[dict]:
         # The checker window started from folder (once its checks have run); None if none came.
         return self.find("checker", folder=self.wine.windows_path(folder), finished=finished or None, timeout_ms=timeout_ms,
@@ -190,7 +178,7 @@ class FennickProcess:
         self.driver.do("press", pid=self.pid, button=button)
 
     def wait_exit(self, timeout_ms: int = EXIT_DEADLINE_MS) -> dict:
-        return self.driver.wait_exit(self.pid, timeout_ms)
+        return self.driver.call("wait-exit", pid=self.pid, timeout_ms=timeout_ms)[1]
 
     def close_confirmed(self) -> dict:
         # Close box, Yes; returns the exit report.
@@ -213,22 +201,19 @@ class Installation:
         text = f"[Main]\r\nDownloadString={url}\r\n" + (f"Sha256={pin}\r\n" if pin is not None else "")
         (self.folder / "Fennick.ini").write_bytes(text.encode("ascii") if text.isascii() else b"\xff\xfe" + text.encode("utf-16-le"))
 
-    def remove(self, name: str) -> None:
-        (self.folder / name).unlink()
-
-    def put(self, name: str, source: Path) -> None:
-        shutil.copy2(source, self.folder / name)
-
     def start(self, language: str = DEFAULT_LANGUAGE, env: Optional[Dict[str, str]] = None, exe: str = "Fennick.exe",
               cwd: Optional[Path] = None) -> FennickProcess:
-        pid = self.driver.start(self.wine.windows_path(self.folder / exe), language=language,
-                                cwd=self.wine.windows_path(cwd or self.folder), env=env)
-        self.processes.append(FennickProcess(self.driver, pid))
+        args = [self.wine.windows_path(self.folder / exe), "--cwd", self.wine.windows_path(cwd or self.folder)]
+        for name, value in (env or {}).items():
+            args += ["--env", f"{name}={value}"]
+        rc, answer = self.driver.call("start", *args, language=language)
+        assert rc == 0 and "pid" in answer, f"could not start {exe}: {answer}"
+        self.processes.append(FennickProcess(self.driver, int(answer["pid"])))
         return self.processes[-1]
 
     def clean_up(self) -> None:
         for process in self.processes:
-            self.driver.wait_exit(process.pid, 0, kill=True)
+            self.driver.call("wait-exit", pid=process.pid, timeout_ms=0, kill=True)
         shutil.rmtree(self.folder, ignore_errors=True)
 
 
@@ -277,7 +262,7 @@ class Runner:
     def __init__(self, wine: WineEnvironment, install: Installation, marker_dir: Path, real_checker: bool = False):
         self.wine, self.install, self.marker_dir = wine, install, marker_dir
         if not real_checker:
-            install.put("QXChkErr.exe", wine.tests_bin / "marker_app.exe")
+            shutil.copy2(wine.tests_bin / "marker_app.exe", install.folder / "QXChkErr.exe")
 
     def package(self, size: int, seed: int) -> bytes:
         # A runnable package of exactly size bytes: the stand-in padded with an overlay of its seed's

@@ -27,16 +27,6 @@ def lines(window):
     return {check: (line["status"], line["detail"]) for check, line in zip(CHECKS, window["checks"])}
 
 
-def run_checker(install, driver):
-    # Starts the install folder's checker, waits for all its checks, closes it; what it showed.
-    pid = install.start(exe="QXChkErr.exe").pid
-    window = driver.checker(install.folder)
-    assert window is not None, "the checker's window did not appear or its checks did not end"
-    driver.do("press", hwnd=window["hwnd"], button=IDCANCEL)
-    assert driver.wait_exit(pid)["exited"], "the checker did not end on Close"
-    return window
-
-
 @pytest.mark.parametrize("case, expected, headline", [
     ("https", {c: (PASSED, "") for c in CHECKS}, 103),
     ("untrusted", {"connection": (PASSED, ""), "server": (FAILED, TEXT[149])}, 102),
@@ -58,13 +48,17 @@ def test_checks_as_the_window_shows_them(install, driver, web, download_dir, cas
         mlg.write_text(mlg.read_text(encoding="utf-8-sig").replace(f"\n100={TEXT[100]}\n", "\n100=Caption from the library\n"),
                        encoding="utf-8-sig")
     if case == "no language library":  # the built-in English stands in
-        install.remove("QXMlangW.dll")
-    urls = {"https": web.https_url("valid", f"/{package}"), "missing http file": web.http_url("/missing.exe"),
+        (install.folder / "QXMlangW.dll").unlink()
+    urls = {"https": web.url("valid", f"/{package}"), "missing http file": web.url("http", "/missing.exe"),
             "unknown host": "ftp://no-such-host.invalid/pub/setup.exe",
-            **{name: web.https_url(name, f"/{package}") for name in ("untrusted", "wrong_host", "expired")}}
+            **{name: web.url(name, f"/{package}") for name in ("untrusted", "wrong_host", "expired")}}
     if case in urls:
         install.write_ini(urls[case])
-    window = run_checker(install, driver)
+    checker = install.start(exe="QXChkErr.exe")
+    window = driver.checker(install.folder)
+    assert window is not None, "the checker's window did not appear or its checks did not end"
+    driver.do("press", hwnd=window["hwnd"], button=IDCANCEL)
+    assert checker.wait_exit()["exited"], "the checker did not end on Close"
     for check, (status, detail) in expected.items():
         shown = lines(window)[check]
         assert shown[0] == status and (detail is None or shown[1] in (detail if isinstance(detail, tuple) else (detail,))), window
@@ -72,12 +66,11 @@ def test_checks_as_the_window_shows_them(install, driver, web, download_dir, cas
     assert window["caption"] == ("Caption from the library" if case == "texts from the library" else TEXT[100])
 
 
-def test_failures_one_to_four_start_the_checker_and_the_fifth_shows_the_error_message(wine, install, driver, tmp_path, name,
+def test_failures_one_to_four_start_the_checker_and_the_fifth_shows_the_error_message(wine, install, driver, root, name,
                                                                                        download_dir, marker_dir):
-    (tmp_path / "pub").mkdir()
-    (tmp_path / "pub" / name).write_bytes(b"x" * 5000)
+    (root / "pub" / name).write_bytes(b"x" * 5000)
     runner, download = Runner(wine, install, marker_dir, real_checker=True), Download(download_dir, name)
-    with fault_ftp(tmp_path, users=[["alice", "right"]], anonymous=False) as server:
+    with fault_ftp(root, users=[["alice", "right"]], anonymous=False) as server:
         url = server.url(f"pub/{name}", user="alice", password="wrong")
         process = runner.start(url)
         window = driver.checker(install.folder)
@@ -97,14 +90,11 @@ def test_failures_one_to_four_start_the_checker_and_the_fifth_shows_the_error_me
     assert driver.checker(install.folder, finished=False, timeout_ms=3000) is None, "the fifth failure started the checker"
 
 
-def test_retry_in_the_checker_resumes_the_download_once_the_server_is_back(wine, install, driver, tmp_path, name, download_dir,
+def test_retry_in_the_checker_resumes_the_download_once_the_server_is_back(wine, install, driver, root, name, download_dir,
                                                                            marker_dir):
-    (tmp_path / "pub").mkdir()
-    data = wine.tests_bin.joinpath("marker_app.exe").read_bytes()
-    data += b"\0" * (1024 * 1024 - len(data) % 1024)  # overlay bytes: the program runs the same
-    (tmp_path / "pub" / name).write_bytes(data)
     runner, download = Runner(wine, install, marker_dir, real_checker=True), Download(download_dir, name)
-    with fault_ftp(tmp_path, rate=128 * 1024) as server:  # a slow server that goes away mid-transfer
+    (root / "pub" / name).write_bytes(data := runner.package(1024 * 1024, 31))
+    with fault_ftp(root, rate=128 * 1024) as server:  # a slow server that goes away mid-transfer
         port = server.port
         first = runner.start(server.url(f"pub/{name}"))
         wait_until(lambda: download.partial.exists() and download.partial.stat().st_size >= 256 * 1024, "first part", 60)
@@ -116,7 +106,7 @@ def test_retry_in_the_checker_resumes_the_download_once_the_server_is_back(wine,
         wine.screenshot(wine.build_dir / os.environ["FENNICK_SCREENSHOT_DIR"] / "checker-window.png", window["rect"])
     kept = download.partial.stat().st_size
     assert first.wait_exit()["exited"] and 0 < kept < len(data)
-    with fault_ftp(tmp_path, port=port) as back:
+    with fault_ftp(root, port=port) as back:
         driver.do("press", hwnd=window["hwnd"], button=1050)  # Retry
         assert driver.checker(install.folder, finished=False, gone=True), "the checker did not end after Retry"
         runner.wait_started(name)

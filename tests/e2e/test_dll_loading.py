@@ -15,7 +15,6 @@ import uuid
 import pytest
 
 from fennick import IDCANCEL, ROOT, Runner, language_texts
-from servers.http import ScriptedHttpServer
 from servers.polling import wait_until
 
 KNOWN_DLLS = {"kernel32", "user32", "gdi32", "advapi32", "shell32", "ole32", "msvcrt", "ws2_32", "comctl32"}
@@ -36,7 +35,7 @@ def imported_names(wine):
 
 
 @pytest.mark.parametrize("served", [True, False], ids=["download", "checker"])
-def test_no_planted_dll_is_loaded(served, wine, install, driver, marker_dir, download_dir, name, monkeypatch):
+def test_no_planted_dll_is_loaded(served, wine, install, driver, scripted, marker_dir, download_dir, name, monkeypatch):
     names = sorted(imported_names(wine) | EXTRA_DLLS)
     assert "winhttp" in names, names
     workdir = install.folder.parent / f"cwd-{uuid.uuid4().hex[:8]}"
@@ -49,22 +48,21 @@ def test_no_planted_dll_is_loaded(served, wine, install, driver, marker_dir, dow
     # Wine takes WINEDLLOVERRIDES from the Unix environment a process chain starts with, not from
     # a Windows environment block: it goes to the driver, whose children inherit it.
     monkeypatch.setenv("WINEDLLOVERRIDES", ",".join(names) + "=n,b;" + wine.environment()["WINEDLLOVERRIDES"])
-    with ScriptedHttpServer() as web:
+    if served:
+        scripted.set_file(f"/{name}", runner.package(1 << 20, 1))
+    install.write_ini(scripted.url(f"/{name}"))
+    process = install.start(env={"FENNICK_MARKER_DIR": wine.windows_path(marker_dir)}, cwd=workdir)
+    try:
         if served:
-            web.set_file(f"/{name}", runner.package(1 << 20, 1))
-        install.write_ini(web.url(f"/{name}"))
-        process = install.start(env={"FENNICK_MARKER_DIR": wine.windows_path(marker_dir)}, cwd=workdir)
-        try:
-            if served:
-                wait_until(lambda: runner.marker(name).exists(), "the downloaded package started", 15)
-            else:
-                window = driver.checker(install.folder)
-                assert window is not None, "the checker showed no window"
-                not_found = language_texts(ROOT / "components" / "qxmlang" / "FENNICKMSG.MLG")[0x0409][144]
-                assert window["checks"][3]["detail"] == not_found, window  # its WinHTTP check ran
-                driver.do("press", hwnd=window["hwnd"], button=IDCANCEL)
-            assert process.wait_exit()["exited"]
-        finally:
-            # A planted DLL that was loaded is the first thing to report: it is why a run fails.
-            assert sorted(m.name for m in marker_dir.glob("*.loaded")) == [], "planted DLLs were loaded"
+            wait_until(lambda: runner.marker(name).exists(), "the downloaded package started", 15)
+        else:
+            window = driver.checker(install.folder)
+            assert window is not None, "the checker showed no window"
+            not_found = language_texts(ROOT / "components" / "qxmlang" / "FENNICKMSG.MLG")[0x0409][144]
+            assert window["checks"][3]["detail"] == not_found, window  # its WinHTTP check ran
+            driver.do("press", hwnd=window["hwnd"], button=IDCANCEL)
+        assert process.wait_exit()["exited"]
+    finally:
+        # A planted DLL that was loaded is the first thing to report: it is why a run fails.
+        assert sorted(m.name for m in marker_dir.glob("*.loaded")) == [], "planted DLLs were loaded"
     shutil.rmtree(workdir, ignore_errors=True)

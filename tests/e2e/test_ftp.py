@@ -1,4 +1,4 @@
-# FTP downloads under Wine against vsftpd and the scripted fault server on 127.0.0.1: Fennick.exe
+# FTP downloads under Wine against the scripted FTP server on 127.0.0.1: Fennick.exe
 # with QXFtp.dll (packages are marker_app.exe stand-ins padded by seed, so a splice shows), and
 # QXFtp.dll on its own through `fnkdriver lib` for what the installer cannot show: odd replies,
 # resume decisions, time-outs, stops, proxies, hostile arguments and the other entries.
@@ -16,12 +16,6 @@ from servers.polling import wait_until
 SIZE, CUT = 2 * 1024 * 1024 + 777, 700000
 E_INVALID_ARGUMENT, E_NOT_LOGGED_ON, E_CONNECT, E_TIMEOUT, E_CONNECTION_LOST = 2, 3, 5, 6, 7
 E_LOGON_REFUSED, E_INCOMPLETE, E_STOPPED, E_BUFFER_TOO_SMALL, E_NOT_FOUND, E_BUSY = 9, 11, 12, 14, 17, 18
-
-
-@pytest.fixture
-def root(tmp_path):
-    (tmp_path / "ftp" / "pub").mkdir(parents=True)
-    return tmp_path / "ftp"
 
 
 def publish(root, name, data, mtime=None):
@@ -100,7 +94,7 @@ def test_slow_transfer_outlives_the_watchdog_and_a_confirmed_close_ends_it_uncou
 
 
 def test_missing_library_is_reported_and_not_counted(runner, driver, name, download_dir):
-    runner.install.remove("QXFtp.dll")
+    (runner.install.folder / "QXFtp.dll").unlink()
     process = runner.start(f"ftp://127.0.0.1:9/pub/{name}")
     box = driver.find("box", text="Load QXFtp.dll fail!", pid=process.pid)
     assert box is not None and box["caption"] == "Error" and box["buttons"] == [IDOK], box
@@ -157,11 +151,10 @@ def test_resume_decisions(wine, served, tmp_path, replace, result):
             assert r["error"] == E_INCOMPLETE and target.stat().st_size == 0
 
 
-@pytest.mark.parametrize("case", ["stall", "huge size", "stop", "reenter over IPv6"])
+@pytest.mark.parametrize("case", ["stall", "stop", "reenter over IPv6"])
 def test_progress_time_out_and_stop(wine, served, tmp_path, case):
     target = tmp_path / "p.bin"
     config = {"stall": dict(retr_fault={"kind": "stall", "after": CUT}),
-              "huge size": dict(replace={"SIZE": "213 100000000000"}, rate=100000, retr_fault={"kind": "close", "after": 350000}),
               "stop": dict(rate=400000), "reenter over IPv6": dict(ipv6=True)}[case]
     with fault_ftp(served, **config) as server:
         r = get(server, target, wine, flags=2 << 8 if case == "stall" else 0, stop=300 if case == "stop" else "",
@@ -171,8 +164,6 @@ def test_progress_time_out_and_stop(wine, served, tmp_path, case):
     assert values == sorted(values) and 0 <= values[0] and values[-1] <= 1000 and not r["otherThread"], r
     if case == "stall":  # a 2 s receive time-out; reports only for bytes that arrived
         assert (r["error"], target.stat().st_size, values[-1]) == (E_TIMEOUT, CUT, CUT * 1000 // SIZE), r
-    elif case == "huge size":  # 64-bit size: per mille never moves, reports still come at least once a second
-        assert r["error"] == E_INCOMPLETE and len(values) >= 2 and set(values) == {0}, r
     elif case == "stop":
         assert r["error"] == E_STOPPED and r["values"][-1] >= 300 and SIZE * 3 // 10 <= target.stat().st_size < SIZE, r
     else:  # a call from the callback is refused instead of deadlocking; IPv6 takes EPSV only
@@ -229,7 +220,7 @@ def test_other_entries(wine, served, tmp_path):
             ("size|/pub/setup.exe", 0, E_NOT_LOGGED_ON), (f"logon|127.0.0.1|{server.port}|{user}|wrong", 0, E_LOGON_REFUSED),
             (f"logon|127.0.0.1|{server.port}|{user}|{password}", 1, None), ("exists|/pub/setup.exe", 1, None),
             ("exists|/pub/missing.exe", 0, None), ("info|/pub/setup.exe", 1, None), ("info|/pub/setup.exe|5", 0, E_BUFFER_TOO_SMALL),
-            ("cwd|/pub", 1, None), ("size|setup.exe", 1, None), ("cwd|/nowhere", 0, E_NOT_FOUND), ("find|/pub", 1, None),
+            ("cwd|/pub", 1, None), ("size|setup.exe", 1, None), ("find|/pub", 1, None),
             ("find|/pub/nothing*", 0, E_NOT_FOUND), (f"put|{wine.windows_path(upload)}|/incoming/big.bin|1", 1, None),
             (f"put|{wine.windows_path(upload)}|/incoming/big.bin|1", 1, None),
             ("rename|/incoming/big.bin|/incoming/renamed.bin", 1, None), ("rename|/incoming/big.bin|/incoming/x.bin", 0, E_NOT_FOUND),
@@ -239,6 +230,6 @@ def test_other_entries(wine, served, tmp_path):
         r = probe(wine, tmp_path, *[step[0] for step in steps])
         assert [(x["result"], x.get("error")) for x in r] == [step[1:] for step in steps], r
         assert r[5]["size"] == SIZE and len(r[5]["modified"]) == 14 and r[6]["modified"] == "unchanged"
-        assert r[8]["size"] == SIZE and r[10]["name"].split("/")[-1] in ("empty.bin", "setup.exe") and "550" in r[18]["text"]
-        assert r[12]["values"][-1] == 1000 and r[13]["values"] == []  # continued with APPE, then already whole
+        assert r[8]["size"] == SIZE and r[9]["name"].split("/")[-1] in ("empty.bin", "setup.exe") and "550" in r[17]["text"]
+        assert r[11]["values"][-1] == 1000 and r[12]["values"] == []  # continued with APPE, then already whole
         assert server.verbs().count("APPE") == 1 and "STOR" not in server.verbs()

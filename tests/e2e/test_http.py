@@ -8,7 +8,7 @@ import threading
 import pytest
 
 from fennick import RUN_DEADLINE_MS, Download, LibraryCall, state_values
-from servers.http import Fault, ScriptedHttpServer, WebServers
+from servers.http import Fault, WebServers
 from servers.polling import wait_until
 
 MIB = 1024 * 1024
@@ -21,12 +21,6 @@ def web(certificates):
         yield servers
 
 
-@pytest.fixture
-def scripted():
-    with ScriptedHttpServer() as server:
-        yield server
-
-
 # ---------------------------------------------------------------------------------------------
 # Fennick.exe
 
@@ -36,7 +30,7 @@ def test_whole_download_keeps_the_query_and_names_the_file_from_the_decoded_path
     stem = name[:-len(".exe")]
     web.set_file(f"/{stem}%20v2.exe", data := runner.package(SIZE, 1))
     uri = f"/{stem}%20v2.exe?ver=1.2&name=a%2Fb%20c"
-    runner.run(web.http_url(uri) if scheme == "http" else web.https_url("valid", uri))
+    runner.run(web.url("http" if scheme == "http" else "valid", uri))
     download = Download(download_dir, f"{stem} v2.exe")
     runner.assert_success(download, data)
     assert state_values(download.state)["size"] == str(SIZE)
@@ -63,23 +57,8 @@ def test_interrupted_download_is_counted_then_resumed_with_a_range_or_fetched_wh
     assert (second.status, second.body_bytes) == ((206, SIZE - CUT) if server_side == "unchanged" else (200, SIZE))
 
 
-def test_megabytes_show_once_the_library_has_recorded_the_size(runner, scripted, name, download_dir):
-    data = runner.package(3 * MIB, 4)
-    scripted.set_file(f"/{name}", data)
-    fault = scripted.add_fault(f"/{name}", Fault(hold_after=MIB))
-    process = runner.start(scripted.url(f"/{name}"))
-    try:
-        assert fault.reached.wait(RUN_DEADLINE_MS / 1000)
-        # The dialog's total is 0 under HTTP: the 3.0 MB can only come from the state file.
-        wait_until(lambda: re.fullmatch(r"\d+\.\dMB / 3\.0MB", process.dialog()["controls"]["1002"]["text"]), "MB shown", 15)
-    finally:
-        fault.release.set()
-    assert process.wait_exit(RUN_DEADLINE_MS)["exited"]
-    runner.assert_success(Download(download_dir, name), data)
-
-
 @pytest.mark.parametrize("hold_ms, succeeds", [(2000, True), (15000, False)], ids=["released after 2 s", "held past the retries"])
-def test_a_partial_file_held_by_a_scanner_is_moved_once_released(wine, runner, scripted, name, download_dir, hold_ms, succeeds):
+def test_megabytes_show_and_a_partial_file_held_by_a_scanner_is_moved_once_released(wine, runner, scripted, name, download_dir, hold_ms, succeeds):
     # The hold (read access, no FILE_SHARE_DELETE) begins while the server holds the body back, so
     # the whole file arrives and its move is tried while another program still has it open.
     data, download = runner.package(SIZE, 6), Download(download_dir, name)
@@ -88,6 +67,8 @@ def test_a_partial_file_held_by_a_scanner_is_moved_once_released(wine, runner, s
     process = runner.start(scripted.url(f"/{name}"))
     try:
         assert fault.reached.wait(RUN_DEADLINE_MS / 1000)
+        # The dialog's total is 0 under HTTP: the 2.0 MB can only come from the state file.
+        wait_until(lambda: re.fullmatch(r"\d+\.\dMB / 2\.0MB", process.dialog()["controls"]["1002"]["text"]), "MB shown", 15)
         holder = wine.start([wine.tests_bin / "fnkdriver.exe", "hold", "--file", wine.windows_path(download.partial), "--ms", str(hold_ms)])
         wait_until(lambda: '"holding": true' in holder.log.read_text(), "the file held", 30)
     finally:
@@ -112,10 +93,10 @@ def test_refused_or_failed_downloads_are_counted(runner, web, name, download_dir
     if case == "stall":  # the 20 s watchdog ends the worker
         web.servers["valid"].add_fault(f"/{name}", Fault(hold_after=CUT))
     if case.startswith("redirect"):
-        web.servers["valid"].redirect(f"/{name}", web.http_url(f"/{name}"))
+        web.servers["valid"].redirect(f"/{name}", web.url("http", f"/{name}"))
     if case == "missing library":  # no box waits for an answer: the run ends by itself
-        runner.install.remove("QXHttp.dll")
-    assert runner.start(web.https_url(CERTIFICATES.get(case, "valid"), f"/{name}")).wait_exit(90000)["exited"]
+        (runner.install.folder / "QXHttp.dll").unlink()
+    assert runner.start(web.url(CERTIFICATES.get(case, "valid"), f"/{name}")).wait_exit(90000)["exited"]
     download = Download(download_dir, name)
     runner.assert_counted_failure(download, "1")
     assert ("size" in state_values(download.state)) == (case == "stall")
@@ -152,22 +133,12 @@ def call(wine, tmp_path):
     return Call(wine, tmp_path / "pkg.exe")
 
 
-def test_complete_partial_file_is_recognised_by_416_and_other_state_keys_are_kept(call, scripted):
-    scripted.set_file("/complete.bin", data := b"\x5a" * MIB)
-    call.state.write_text("[Main]\r\nRetryCount=2\r\n[Other]\r\nkeep=yes\r\n")
-    assert call.run(scripted.url("/complete.bin")) == 1 and call.run(scripted.url("/complete.bin")) == 1
-    last = scripted.requests_for("/complete.bin")[-1]
-    assert (last.status, last.headers.get("range"), call.data(), call.callbacks()) == (416, f"bytes={MIB}-", data, [1000])
-    assert (state_values(call.state)["RetryCount"], state_values(call.state)["size"]) == ("2", str(MIB))
-    assert state_values(call.state, "Other") == {"keep": "yes"}
-
-
 def test_redirects_are_followed_up_to_the_limit_and_a_loop_ends(call, web, scripted):
     web.set_file("/moved.bin", data := b"m" * MIB)
     # http -> relative -> absolute path -> https: three redirects.
     scripted.redirect("/a/start", "next", 301)
     scripted.redirect("/a/next", "/b/last", 307)
-    scripted.redirect("/b/last", web.https_url("valid", "/moved.bin"), 302)
+    scripted.redirect("/b/last", web.url("valid", "/moved.bin"), 302)
     assert call.run(scripted.url("/a/start"), max_redirects=2) == 0
     assert [r.target for r in scripted.requests] == ["/a/start", "/a/next", "/b/last"]
     assert call.run(scripted.url("/a/start"), max_redirects=3) == 1 and call.data() == data
@@ -176,11 +147,11 @@ def test_redirects_are_followed_up_to_the_limit_and_a_loop_ends(call, web, scrip
     assert len(scripted.requests_for("/loop")) == 11, "the first request and ten redirects followed"
 
 
-def test_stop_answer_ends_the_call_and_a_stall_gets_no_callbacks(call, scripted):
+def test_stop_answer_ends_the_call_a_stall_gets_no_callbacks_and_a_complete_file_is_recognised_by_416(call, scripted):
     scripted.set_file("/s.bin", data := bytes(range(256)) * 8192)
     assert call.run(scripted.url("/s.bin"), stop_at=0) == 0 and len(call.callbacks()) == 1, "nothing after the stop"
     call.partial.unlink(missing_ok=True)
-    call.state.unlink(missing_ok=True)
+    call.state.write_text("[Main]\r\nRetryCount=2\r\n[Other]\r\nkeep=yes\r\n")  # keys of others, to be kept
     # Half the file, then nothing for 3.5 s (above the once-a-second report interval, below the time-outs).
     fault = scripted.add_fault("/s.bin", Fault(hold_after=MIB))
     process = call.start(scripted.url("/s.bin"))
@@ -191,3 +162,7 @@ def test_stop_answer_ends_the_call_and_a_stall_gets_no_callbacks(call, scripted)
     process.wait(timeout=120)
     assert counts == [at_stall], "a callback came while no bytes arrived"
     assert call.result() == 1 and call.data() == data
+    assert call.run(scripted.url("/s.bin")) == 1 and call.data() == data and call.callbacks() == [1000]
+    last = scripted.requests_for("/s.bin")[-1]
+    assert (last.status, last.headers.get("range"), state_values(call.state)["RetryCount"]) == (416, f"bytes={2 * MIB}-", "2")
+    assert state_values(call.state, "Other") == {"keep": "yes"}

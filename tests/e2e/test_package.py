@@ -2,7 +2,6 @@
 # program carries the project's version, the right machine and no symbols; signing acts only on the
 # zip's copies; the unpacked x86_64 kit, in a path with blanks and Chinese characters, downloads a
 # package into a Documents folder with a Chinese name and starts it, and does not fetch it again.
-import contextlib
 import re
 import shutil
 import struct
@@ -12,7 +11,7 @@ import zipfile
 import pytest
 
 from fennick import Download, Installation, Runner
-from servers.ftp import vsftpd
+from servers.ftp import fault_ftp
 
 PROGRAMS = ["Fennick.exe", "QXChkErr.exe", "QXFtp.dll", "QXHttp.dll", "QXMlangW.dll"]
 KIT = sorted(PROGRAMS + ["FENNICKMSG.MLG", "Fennick.ini", "QXMLANG.INI", "VendorGuide.txt"])
@@ -80,42 +79,33 @@ def test_signing_acts_on_the_zip_only_when_a_certificate_is_given(wine, zips, tm
     assert "signing Fennick.exe failed" in failed, "a failed signature stops the package"
 
 
-SHELL_FOLDERS = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
-
-
-@contextlib.contextmanager
-def documents_moved_to(wine, folder):
-    # The prefix's Documents ("Personal" in both shell-folder keys) at folder for the duration.
-    def point(target):
-        for key in ("User Shell Folders", "Shell Folders"):
-            argv = ["reg", "add", SHELL_FOLDERS + key, "/v", "Personal", "/d", wine.windows_path(target), "/f"]
-            assert wine.run(argv, language="C.UTF-8")[0] == 0, argv
-
-    folder.mkdir(parents=True, exist_ok=True)
-    point(folder)
-    try:
-        yield
-    finally:
-        point(wine.documents)
-        shutil.rmtree(folder, ignore_errors=True)
-
-
 def test_unpacked_kit_in_a_chinese_path_downloads_once_into_a_chinese_documents_folder(wine, driver, zips, tmp_path, name, marker_dir):
     # C.UTF-8 (ANSI code page 1252, the only host locale that names these folders): neither folder
     # has an ANSI name, yet the 8-bit path the FTP library gets must name the download folder.
     install = Installation(wine, driver, wine.drive_c / "fennick-tests" / f"Vendor Kit \u5b89\u88c5 \u7a0b\u5e8f {name}")
     documents = wine.documents.parent / "\u6211\u7684\u6587\u6a94 \u4e0b\u8f09"
+
+    def point_documents_at(folder):  # "Personal" in both shell-folder keys
+        for key in ("User Shell Folders", "Shell Folders"):
+            argv = ["reg", "add", f"HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\{key}", "/v", "Personal",
+                    "/d", wine.windows_path(folder), "/f"]
+            assert wine.run(argv, language="C.UTF-8")[0] == 0, argv
+
+    documents.mkdir(parents=True, exist_ok=True)
+    point_documents_at(documents)
     try:
         with zipfile.ZipFile(zips["x86_64"]) as archive:  # the zip's files over the build's kit
             for member in (m for m in archive.namelist() if not m.endswith("/")):
                 (install.folder / member.split("/", 1)[1]).write_bytes(archive.read(member))
         runner = Runner(wine, install, marker_dir)
         (tmp_path / name).write_bytes(data := runner.package(3 * 1024 * 1024 + 17, 1))
-        with documents_moved_to(wine, documents), vsftpd(tmp_path) as server:
+        with fault_ftp(tmp_path) as server:
             for _ in range(2):
                 runner.forget_markers()
                 runner.run(server.url(name), language="C.UTF-8")
                 runner.assert_success(Download(documents / "Vantrel" / "Fennick", name), data)
             assert server.verbs().count("RETR") == 1, "a complete download is not fetched again"
     finally:
+        point_documents_at(wine.documents)
+        shutil.rmtree(documents, ignore_errors=True)
         install.clean_up()

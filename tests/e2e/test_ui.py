@@ -4,24 +4,20 @@
 # (screenshots for the README; a confirmed close stops it). URLs with a scheme that starts no
 # worker keep the window idle without touching the network.
 import os
+import shutil
 from pathlib import Path
 
 import pytest
 
-from fennick import IDCANCEL, IDNO, IDYES, language_texts, state_values
-from servers.http import Fault, ScriptedHttpServer
+from fennick import IDCANCEL, IDNO, IDYES, Installation, language_texts, state_values
+from servers.http import Fault
 
 IDLE_URL = "gopher://127.0.0.1/pkg/idle-setup.exe"
 LANGUAGE_IDS = {"zh-TW": 0x0404, "en-US": 0x0409}
 
 
-@pytest.fixture(scope="module")
-def texts(wine):
-    return language_texts(wine.kit_dir / "FENNICKMSG.MLG")
-
-
 @pytest.mark.parametrize("language, url", [("zh-TW", IDLE_URL), ("en-US", "file:///x")])
-def test_window_size_place_texts_and_the_close_question(install, driver, texts, language, url):
+def test_window_size_place_texts_and_the_close_question(wine, install, driver, language, url):
     install.write_ini(url)
     process = install.start(language=language)
     state = process.dialog()
@@ -29,7 +25,7 @@ def test_window_size_place_texts_and_the_close_question(install, driver, texts, 
     area_left, area_top, area_right, area_bottom = state["work_area"]
     assert (right - left, bottom - top) == (500, 130)
     assert (left, top) == (area_left + (area_right - area_left - 500) // 2, area_top + (area_bottom - area_top - 130) // 2)
-    controls, expected = state["controls"], texts[LANGUAGE_IDS[language]]
+    controls, expected = state["controls"], language_texts(wine.kit_dir / "FENNICKMSG.MLG")[LANGUAGE_IDS[language]]
     for control in controls.values():
         l, t, r, b = control["rect"]
         assert 0 <= l < r <= state["client"][2] and 0 <= t < b <= state["client"][3], state
@@ -51,14 +47,10 @@ def test_window_size_place_texts_and_the_close_question(install, driver, texts, 
     assert process.close_confirmed()["exited"]
 
 
-def test_without_fennick_ini_the_process_ends_at_once_without_a_window(install):
-    report = install.start().wait_exit()
-    assert report["exited"] and report["windows_seen"] == 0, report
-
-
-def test_one_instance_per_package_base_name(make_install):
+def test_without_fennick_ini_nothing_starts_and_one_instance_runs_per_package_base_name(wine, driver, install, request):
     def started(name, url):
-        installation = make_install(name)
+        installation = Installation(wine, driver, install.folder.with_name(f"{install.folder.name}-{name}"))
+        request.addfinalizer(installation.clean_up)
         installation.write_ini(url)
         return installation, installation.start()
 
@@ -66,6 +58,7 @@ def test_one_instance_per_package_base_name(make_install):
         report = process.wait_exit()
         assert report["exited"] and report["windows_seen"] == 0, report
 
+    refused(install.start())  # without Fennick.ini: it ends at once, without a window
     first, running = started("first", "gopher://127.0.0.1/a/setup.exe")
     running.dialog()
     refused(first.start())                                            # the same install again
@@ -83,9 +76,9 @@ def test_one_instance_per_package_base_name(make_install):
 @pytest.mark.parametrize("library", ["absent", "incomplete"])
 def test_language_library_absent_or_incomplete_leaves_the_texts_empty(wine, install, driver, library):
     if library == "absent":
-        install.remove("QXMlangW.dll")
+        (install.folder / "QXMlangW.dll").unlink()
     else:  # lacks GetLanguageStringA
-        install.put("QXMlangW.dll", wine.tests_bin / "qxmlang_incomplete.dll")
+        shutil.copy2(wine.tests_bin / "qxmlang_incomplete.dll", install.folder / "QXMlangW.dll")
     install.write_ini(IDLE_URL)
     process = install.start()
     if library == "incomplete":  # reported once in a box the window waits for; the library is never called
@@ -101,26 +94,25 @@ def test_language_library_absent_or_incomplete_leaves_the_texts_empty(wine, inst
 
 
 @pytest.mark.parametrize("language", ["zh-TW", "en-US"])
-def test_progress_is_shown_and_a_confirmed_close_stops_the_download(wine, driver, runner, download_dir, language):
-    with ScriptedHttpServer() as server:
-        server.set_file("/pkg/FennickSetup.exe", os.urandom(24 * 1024 * 1024))
-        hold = server.add_fault("/pkg/FennickSetup.exe", Fault(hold_after=12 * 1024 * 1024))
-        process = runner.start(server.url("/pkg/FennickSetup.exe"), language=language)
-        assert hold.reached.wait(60), "the download never reached the server's hold"
+def test_progress_is_shown_and_a_confirmed_close_stops_the_download(wine, driver, runner, scripted, download_dir, language):
+    scripted.set_file("/pkg/FennickSetup.exe", os.urandom(24 * 1024 * 1024))
+    hold = scripted.add_fault("/pkg/FennickSetup.exe", Fault(hold_after=12 * 1024 * 1024))
+    process = runner.start(scripted.url("/pkg/FennickSetup.exe"), language=language)
+    assert hold.reached.wait(60), "the download never reached the server's hold"
+    state = process.dialog()
+    for _ in range(200):  # one reading samples bar and texts one after the other: until they agree
+        percent = state["controls"]["1003"]["text"]
+        if percent.endswith("%") and int(percent[:-1]) >= 45 and state["progress"] == int(percent[:-1]):
+            break
         state = process.dialog()
-        for _ in range(200):  # one reading samples bar and texts one after the other: until they agree
-            percent = state["controls"]["1003"]["text"]
-            if percent.endswith("%") and int(percent[:-1]) >= 45 and state["progress"] == int(percent[:-1]):
-                break
-            state = process.dialog()
-        assert state["controls"]["1002"]["text"].endswith("MB / 24.0MB") and state["progress"] >= 45, state
-        wine.screenshot(Path(os.environ.get("FENNICK_SCREENSHOT_DIR") or wine.build_dir / "screenshots") / f"window-{language}.png",
-                        state["rect"])
-        process.request_close()
-        process.answer(IDYES)
-        # Only once the question is gone is the stop set; then data flows, and the next report answers "stop".
-        assert driver.find("box", pid=process.pid, gone=True)
-        hold.release.set()
-        assert process.wait_exit()["exited"]
+    assert state["controls"]["1002"]["text"].endswith("MB / 24.0MB") and state["progress"] >= 45, state
+    wine.screenshot(Path(os.environ.get("FENNICK_SCREENSHOT_DIR") or wine.build_dir / "screenshots") / f"window-{language}.png",
+                    state["rect"])
+    process.request_close()
+    process.answer(IDYES)
+    # Only once the question is gone is the stop set; then data flows, and the next report answers "stop".
+    assert driver.find("box", pid=process.pid, gone=True)
+    hold.release.set()
+    assert process.wait_exit()["exited"]
     assert "RetryCount" not in state_values(download_dir / "FennickSetup.exe_tmp_sz")
     assert not (download_dir / "FennickSetup.exe").exists() and list(runner.marker_dir.iterdir()) == []

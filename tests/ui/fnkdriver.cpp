@@ -5,7 +5,7 @@
 //     dialog --pid N   box --pid N (owned by the dialog)   box --text T [--pid N] (ownerless)
 //     checker --folder DIR [--finished]
 //   start EXE [--cwd DIR] [--env N=V]...   close|key --pid N   press (--hwnd H | --pid N: its box) --button ID
-//   wait-exit --pid N [--kill]              trust add|remove CERT.pem (the test CA, machine ROOT store)
+//   wait-exit --pid N [--kill]              trust CERT.der (the test CA into the machine ROOT store)
 //   hold --file PATH --ms N                 keeps PATH open as a virus scanner would (see Hold)
 //   lib REPORT DLL "op|arg|..."...          QXFtp.dll / QXHttp.dll loaded by path the way the installer
 //                                           loads them; a JSON line per callback (live) and per operation
@@ -243,27 +243,15 @@ int WaitExit() {
                      ", \"windows_seen\": " + J(static_cast<long long>(seen.size())) + "}", exited ? 0 : 1);
 }
 
-int Trust(const std::wstring& action, const wchar_t* path) {
-    std::string pem(65536, '\0');
-    DWORD read = 0, size = 0;
-    ReadFile(UniqueHandle(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)).Get(), &pem[0],
-             static_cast<DWORD>(pem.size()), &read, nullptr);
-    std::vector<BYTE> der(read);
-    if (!CryptStringToBinaryA(pem.c_str(), read, CRYPT_STRING_BASE64HEADER, der.data(), &(size = read), nullptr, nullptr))
-        return Print("{\"done\": false}", 1);
+// Adds the DER certificate at path to the machine's ROOT store (the tests remove it with reg).
+int Trust(const wchar_t* path) {
+    std::string der(65536, '\0');
+    DWORD read = 0;
+    ReadFile(UniqueHandle(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)).Get(), &der[0],
+             static_cast<DWORD>(der.size()), &read, nullptr);
     HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"ROOT");
-    bool ok = store != nullptr;
-    if (ok && action == L"add") {
-        ok = CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der.data(), size, CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
-    } else if (ok) {
-        BYTE thumbprint[20];
-        CRYPT_HASH_BLOB hash = {sizeof(thumbprint), thumbprint};
-        ok = CryptHashCertificate(0, CALG_SHA1, 0, der.data(), size, thumbprint, &hash.cbData);
-        while (PCCERT_CONTEXT found = ok ? CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_SHA1_HASH, &hash, nullptr) : nullptr)
-            ok = CertDeleteCertificateFromStore(found);  // frees the context
-        // The process caches the system store: commit, or the deletion never reaches the registry.
-        ok = ok && CertControlStore(store, 0, CERT_STORE_CTRL_COMMIT, nullptr);
-    }
+    const bool ok = store && CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
+                                                              read, CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
     if (store) CertCloseStore(store, 0);
     return Print(std::string("{\"done\": ") + J(ok) + "}", ok ? 0 : 1);
 }
@@ -281,12 +269,6 @@ int Hold() {
     Sleep(static_cast<DWORD>(Num(L"--ms")));  // the hold itself
     LARGE_INTEGER size{};
     return Print("{\"released\": true, \"size\": " + J(GetFileSizeEx(file.Get(), &size) ? size.QuadPart : -1LL) + "}", 0);
-}
-
-std::string Narrow(const std::wstring& text) {  // the ANSI form the 8-bit library entries expect
-    char buffer[4096] = {};
-    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, buffer, sizeof(buffer), nullptr, nullptr);
-    return buffer;
 }
 
 template <typename T>
@@ -331,8 +313,11 @@ int Library(int argc, wchar_t** argv) {
         std::vector<std::wstring> w(1);
         for (const wchar_t* c = argv[i]; *c; ++c) if (*c == L'|') w.emplace_back(); else w.back() += *c;
         w.resize(12);
-        std::vector<std::string> a;
-        for (const auto& part : w) a.push_back(Narrow(part));
+        std::vector<std::string> a;  // the ANSI forms the 8-bit library entries expect
+        for (const auto& part : w) {
+            char ansi[4096] = {};
+            a.push_back((WideCharToMultiByte(CP_ACP, 0, part.c_str(), -1, ansi, sizeof(ansi), nullptr, nullptr), ansi));
+        }
         auto n = [&](int k, int fallback) { return a[k].empty() ? fallback : std::atoi(a[k].c_str()); };
         auto s = [&](int k) { return a[k].c_str(); };
         const std::string& op = a[0];
@@ -385,7 +370,7 @@ int Library(int argc, wchar_t** argv) {
 int wmain(int argc, wchar_t** argv) {
     const std::wstring command = argc >= 2 ? argv[1] : L"";
     if (command == L"lib" && argc >= 4) return Library(argc, argv);
-    if (command == L"trust" && argc == 4) return Trust(argv[2], argv[3]);
+    if (command == L"trust" && argc == 3) return Trust(argv[2]);
     std::wstring positional;
     for (int i = 2; i < argc; ++i) {
         if (wcsncmp(argv[i], L"--", 2) != 0) positional = argv[i];

@@ -36,13 +36,14 @@ public:
         m_thread = std::thread([this, &script] {
             for (UniqueSocket client(accept(m_listener.Get(), nullptr, nullptr)); !m_stop;
                  client = UniqueSocket(accept(m_listener.Get(), nullptr, nullptr))) {
-                std::string line;
-                Send(client.Get(), script.replies[line]);
-                for (char c = 0; recv(client.Get(), &c, 1, 0) == 1;) {
+                std::string line, reply = script.replies[""];
+                for (char c = 0; (reply.empty() || send(client.Get(), (reply + "\r\n").data(), int(reply.size() + 2), 0) > 0) &&
+                                 recv(client.Get(), &c, 1, 0) == 1;) {
+                    reply.clear();
                     if (c != '\n') { if (c != '\r') line += c; continue; }
                     script.commands.push_back(line);
                     const auto found = script.replies.find(line.substr(0, 4));
-                    Send(client.Get(), found == script.replies.end() ? "200 ok" : found->second);
+                    reply = found == script.replies.end() ? "200 ok" : found->second;
                     line.clear();
                 }
             }
@@ -57,9 +58,6 @@ public:
     int Port() const { return ntohs(m_address.sin_port); }
 
 private:
-    static void Send(SOCKET s, const std::string& text) {
-        if (!text.empty()) send(s, (text + "\r\n").data(), static_cast<int>(text.size() + 2), 0);
-    }
     WinsockSession m_winsock;
     UniqueSocket m_listener{socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)};
     sockaddr_in m_address{};

@@ -1,12 +1,10 @@
-# FTP servers for tests, as context managers; each listens on a free port of 127.0.0.1 (or ::1).
+# The scripted FTP server for tests, as a context manager; it listens on a free port of 127.0.0.1 (or ::1).
 #
-#     with vsftpd(root) as server:   # anonymous, read-only
-#         server.url("/pub/setup.exe"); server.commands(); server.verbs()
 #     with fault_ftp(root, retr_fault={"kind": "close", "after": 4096, "times": 1}) as server:
-#         server.commands(); server.wait_for_transfers(1)[-1].bytes
+#         server.url("/pub/setup.exe"); server.commands(); server.wait_for_transfers(1)[-1].bytes
 #
-# fault_ftp is this module run as its own process (pyftpdlib, so that "die" can end it), scripted by
-# the configuration it is started with; it logs commands.log and transfers.log. Keys:
+# It is this module run as its own process (pyftpdlib, so that "die" can end it), scripted by the
+# configuration it is started with; it logs commands.log and transfers.log. Keys:
 #   users [[name, password]] (may write), anonymous (default True), banner [raw greeting lines],
 #   multiline [verbs answered as multi-line replies with inner lines of other codes],
 #   replace {verb: raw reply sent instead of executing it}, no_password_users [230 right after USER],
@@ -15,12 +13,9 @@
 #   rate (bytes per second for RETR), retr_fault {"kind", "after": bytes, "times": RETRs (default all)}:
 #   close: clean end of data and still 226; reset: TCP reset; stall: nothing more, ever;
 #   die: the server process exits; early_reply: 226 goes out before the rest of the data.
-# Both servers run as their own process group and are stopped whole, so no session outlives a test.
 import contextlib
 import json
 import os
-import random
-import re
 import shutil
 import signal
 import socket
@@ -32,27 +27,12 @@ import time
 from pathlib import Path
 from types import SimpleNamespace
 
-from .polling import accepts, wait_until
+from .polling import wait_until
 
 
-def _start(command, state):
-    with open(state / "stdout.log", "wb") as out:
-        return subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT, start_new_session=True,
-                                cwd=Path(__file__).parents[1])
-
-
-def _stop_group(process):
-    for sig in (signal.SIGTERM, signal.SIGKILL):  # vsftpd forks a process per session
-        with contextlib.suppress(ProcessLookupError, subprocess.TimeoutExpired):
-            os.killpg(process.pid, sig)
-            process.wait(timeout=5)
-
-
-class FtpServer:
+class FaultFtpServer:
     def __init__(self, host, root, state):
         self.host, self.port, self.root, self.state = host, 0, Path(root), Path(state)
-        for path in [self.root, *self.root.rglob("*")]:
-            os.chmod(path, 0o755 if path.is_dir() else 0o644)
 
     def url(self, path, user=None, password=None):
         host = f"[{self.host}]" if ":" in self.host else self.host
@@ -62,48 +42,11 @@ class FtpServer:
     def _lines(self, name):
         return (self.state / name).read_text(errors="replace").splitlines() if (self.state / name).exists() else []
 
-    def verbs(self):
-        return [line.split(" ", 1)[0].upper() for line in self.commands()]
-
-
-class VsftpdServer(FtpServer):
-    def commands(self):
-        return [m.group(1) for m in map(re.compile(r'FTP command: Client "[^"]*", "(.*)"$').search, self._lines("vsftpd.log")) if m]
-
-
-@contextlib.contextmanager
-def vsftpd(root):
-    # Debian's vsftpd serving root to anonymous users (needs root).
-    state = Path(tempfile.mkdtemp(prefix="fennick-vsftpd-"))
-    server, process = VsftpdServer("127.0.0.1", root, state), None
-    (state / "empty").mkdir()
-    os.chmod(state, 0o755)
-    try:
-        for _ in range(5):  # the port may be taken between probe and bind: another one
-            with socket.socket() as s:
-                s.bind(("127.0.0.1", 0))
-                server.port = s.getsockname()[1]
-            pasv = random.randrange(40000, 59000, 100)
-            lines = ["background=NO", "seccomp_sandbox=NO", "listen=YES", f"listen_port={server.port}", "listen_address=127.0.0.1",
-                     "pasv_address=127.0.0.1", f"pasv_min_port={pasv}", f"pasv_max_port={pasv + 99}", f"anon_root={root}",
-                     "no_anon_password=YES", f"secure_chroot_dir={state / 'empty'}", "xferlog_enable=YES", "xferlog_std_format=NO",
-                     "log_ftp_protocol=YES", f"vsftpd_log_file={state / 'vsftpd.log'}", "syslog_enable=NO"]
-            (state / "vsftpd.conf").write_text("\n".join(lines) + "\n")
-            process = _start(["/usr/sbin/vsftpd", str(state / "vsftpd.conf")], state)
-            wait_until(lambda: process.poll() is not None or accepts("127.0.0.1", server.port), "vsftpd started", 15)
-            if process.poll() is None:
-                break
-        assert process.poll() is None, (state / "stdout.log").read_text(errors="replace")
-        yield server
-    finally:
-        if process is not None:
-            _stop_group(process)
-        shutil.rmtree(state, ignore_errors=True)
-
-
-class FaultFtpServer(FtpServer):
     def commands(self):
         return self._lines("commands.log")
+
+    def verbs(self):
+        return [line.split(" ", 1)[0].upper() for line in self.commands()]
 
     def wait_for_transfers(self, count, timeout=10.0):
         # The transfers once count of them are logged (a transfer is logged as it ends).
@@ -113,18 +56,22 @@ class FaultFtpServer(FtpServer):
 
 @contextlib.contextmanager
 def fault_ftp(root, *, ipv6=False, port=0, **config):
-    # The scripted fault server serving root (on port, when given: a server that comes back).
+    # The scripted server serving root (on port, when given: a server that comes back).
     state = Path(tempfile.mkdtemp(prefix="fennick-faultftp-"))
     server = FaultFtpServer("::1" if ipv6 else "127.0.0.1", root, state)
     config = dict(config, host=server.host, port=port, root=str(server.root))
-    process = _start(["/usr/bin/python3", "-m", "servers.ftp", str(state), json.dumps(config)], state)
+    with open(state / "stdout.log", "wb") as out:
+        process = subprocess.Popen(["/usr/bin/python3", "-m", "servers.ftp", str(state), json.dumps(config)], stdin=subprocess.DEVNULL,
+                                   stdout=out, stderr=subprocess.STDOUT, start_new_session=True, cwd=Path(__file__).parents[1])
     try:
         wait_until(lambda: (state / "port").exists() or process.poll() is not None, "fault FTP server started", 15)
         assert process.poll() is None, (state / "stdout.log").read_text(errors="replace")
         server.port = int((state / "port").read_text())
         yield server
     finally:
-        _stop_group(process)
+        with contextlib.suppress(ProcessLookupError):  # its own group: no session outlives a test
+            os.killpg(process.pid, signal.SIGKILL)
+        process.wait()
         shutil.rmtree(state, ignore_errors=True)
 
 

@@ -16,7 +16,8 @@ import threading
 import time
 from dataclasses import dataclass, field
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
-from typing import Dict, List, Optional
+from types import SimpleNamespace
+from typing import Dict, Optional
 
 from .certificates import ServerCertificate
 
@@ -34,28 +35,6 @@ class Fault:
     reached: threading.Event = field(default_factory=threading.Event)
 
 
-@dataclass
-class FileResource:
-    data: bytes
-    etag: str
-    last_modified: str
-    chunked: bool = False
-
-
-@dataclass
-class Redirect:
-    location: str
-    status: int = 302
-
-
-@dataclass
-class RequestRecord:
-    target: str                      # path and query as received
-    headers: Dict[str, str]          # names in lower case
-    status: int = 0
-    body_bytes: int = 0              # body bytes actually sent
-
-
 class ScriptedHttpServer:
     # with ScriptedHttpServer() as s: s.set_file("/p.exe", data); s.add_fault("/p.exe", Fault(cut_after=1000))
     CHUNK, HOLD_LIMIT_SECONDS = 64 * 1024, 120  # a hold never outlives a broken test by much
@@ -68,11 +47,11 @@ class ScriptedHttpServer:
         # The entity tag follows the content.
         etag, date = '"' + hashlib.sha256(data).hexdigest()[:16] + '"', email.utils.formatdate(time.time(), usegmt=True)
         with self._lock:
-            self._resources[path] = FileResource(data, etag, date, chunked)
+            self._resources[path] = SimpleNamespace(data=data, etag=etag, last_modified=date, chunked=chunked)
 
     def redirect(self, path: str, location: str, status: int = 302) -> None:
         with self._lock:
-            self._resources[path] = Redirect(location, status)
+            self._resources[path] = SimpleNamespace(location=location, status=status)
 
     def add_fault(self, path: str, fault: Fault) -> Fault:
         with self._lock:
@@ -82,7 +61,8 @@ class ScriptedHttpServer:
     def url(self, path: str, host: str = LOOPBACK) -> str:
         return f"{'https' if self.certificate else 'http'}://{host}:{self.port}{path}"
 
-    def requests_for(self, path: str) -> List[RequestRecord]:
+    def requests_for(self, path: str) -> list:
+        # Each request as received: target (path and query), headers (names in lower case), status, body_bytes sent.
         with self._lock:
             return [r for r in self.requests if r.target.split("?")[0] == path]
 
@@ -132,27 +112,27 @@ class _Handler(BaseHTTPRequestHandler):
     def do_GET(self):
         if "://" in self.path.split("?")[0]:  # absolute form, as Wine sends it inside a proxy's tunnel
             self.path = "/" + self.path.split("://", 1)[1].partition("/")[2]
-        record = RequestRecord(self.path, {k.lower(): v for k, v in self.headers.items()})
+        record = SimpleNamespace(target=self.path, headers={k.lower(): v for k, v in self.headers.items()}, status=0, body_bytes=0)
         path, self.close_connection = self.path.split("?")[0], True
         with self.owner._lock:
             self.owner.requests.append(record)
             resource, faults = self.owner._resources.get(path), self.owner._faults.get(path)
             fault = faults.pop(0) if faults else None
-        if isinstance(resource, Redirect):
+        if hasattr(resource, "location"):
             self._head(record, resource.status, {"Location": resource.location, "Content-Length": "0"})
-        elif isinstance(resource, FileResource):
+        elif resource:
             self._serve(record, resource, fault)
         else:
             self._head(record, 404, {"Content-Length": "0"})
 
-    def _head(self, record: RequestRecord, status: int, headers: Dict[str, str]) -> None:
+    def _head(self, record, status: int, headers: Dict[str, str]) -> None:
         record.status = status
         self.send_response(status)
         for name, value in {**headers, "Connection": "close"}.items():
             self.send_header(name, value)
         self.end_headers()
 
-    def _serve(self, record: RequestRecord, resource: FileResource, fault: Optional[Fault]) -> None:
+    def _serve(self, record, resource, fault: Optional[Fault]) -> None:
         data, status = resource.data, 200
         headers = {"Accept-Ranges": "bytes", "ETag": resource.etag, "Last-Modified": resource.last_modified}
         wanted, condition = self.headers.get("Range", ""), self.headers.get("If-Range")
@@ -196,13 +176,10 @@ class WebServers:
         for server in self.servers.values():
             server.set_file(path, data, **options)
 
-    def http_url(self, path: str) -> str:
-        return self.servers["http"].url(path)
+    def url(self, server: str, path: str) -> str:  # server: "http" or a certificate's name
+        return self.servers[server].url(path)
 
-    def https_url(self, certificate: str, path: str) -> str:
-        return self.servers[certificate].url(path)
-
-    def requests_for(self, path: str) -> List[RequestRecord]:
+    def requests_for(self, path: str) -> list:
         return [r for server in self.servers.values() for r in server.requests_for(path)]
 
     def __enter__(self) -> "WebServers":

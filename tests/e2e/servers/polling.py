@@ -1,7 +1,6 @@
 """Polling with a deadline: the one way the end-to-end suites wait for something to happen."""
 from __future__ import annotations
 
-import socket
 import time
 
 
@@ -15,9 +14,3 @@ def wait_until(condition, what: str, deadline_s: float, error=AssertionError):
             return value
         time.sleep(0.05)
     raise error(f"not within {deadline_s} s: {what}")
-
-
-def accepts(host: str, port: int) -> bool:
-    with socket.socket(socket.AF_INET6 if ":" in host else socket.AF_INET) as probe:
-        probe.settimeout(0.5)
-        return probe.connect_ex((host, port)) == 0
