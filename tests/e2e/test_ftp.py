@@ -151,10 +151,11 @@ def test_resume_decisions(wine, served, tmp_path, replace, result):
             assert r["error"] == E_INCOMPLETE and target.stat().st_size == 0
 
 
-@pytest.mark.parametrize("case", ["stall", "stop", "reenter over IPv6"])
+@pytest.mark.parametrize("case", ["stall", "huge size", "stop", "reenter over IPv6"])
 def test_progress_time_out_and_stop(wine, served, tmp_path, case):
     target = tmp_path / "p.bin"
     config = {"stall": dict(retr_fault={"kind": "stall", "after": CUT}),
+              "huge size": dict(replace={"SIZE": "213 100000000000"}, rate=100000, retr_fault={"kind": "close", "after": 350000}),
               "stop": dict(rate=400000), "reenter over IPv6": dict(ipv6=True)}[case]
     with fault_ftp(served, **config) as server:
         r = get(server, target, wine, flags=2 << 8 if case == "stall" else 0, stop=300 if case == "stop" else "",
@@ -164,6 +165,8 @@ def test_progress_time_out_and_stop(wine, served, tmp_path, case):
     assert values == sorted(values) and 0 <= values[0] and values[-1] <= 1000 and not r["otherThread"], r
     if case == "stall":  # a 2 s receive time-out; reports only for bytes that arrived
         assert (r["error"], target.stat().st_size, values[-1]) == (E_TIMEOUT, CUT, CUT * 1000 // SIZE), r
+    elif case == "huge size":  # 64-bit size: per mille never moves, reports still come at least once a second
+        assert r["error"] == E_INCOMPLETE and len(values) >= 2 and set(values) == {0}, r
     elif case == "stop":
         assert r["error"] == E_STOPPED and r["values"][-1] >= 300 and SIZE * 3 // 10 <= target.stat().st_size < SIZE, r
     else:  # a call from the callback is refused instead of deadlocking; IPv6 takes EPSV only
