@@ -68,7 +68,7 @@ def settings(wine):  # flags: 1 direct, 2 manual proxy, 4 script
                          (blob + bytes(32)).hex(), "/f"])[0] == 0
 
     yield write
-    wine.run(["reg", "delete", CONNECTIONS, "/v", "DefaultConnectionSettings", "/f"])
+    write()  # back to the prefix's direct connection (scripts/wine-prefix)
 
 
 @pytest.fixture(scope="module")
