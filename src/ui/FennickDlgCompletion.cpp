@@ -7,6 +7,7 @@
 #include "config/IniFile.h"
 #include "config/ModulePath.h"
 #include "config/PathHelper.h"
+#include "download/DownloadFileOps.h"
 #include "ui/CompletionMessage.h"
 #include "ui/FennickDlg.h"
 #include "ui/RetryCounter.h"
@@ -102,8 +103,9 @@ bool CFennickDlg::StartErrorChecker() const {
 void CFennickDlg::ReportFailedStart(DWORD error) {
     if (IsNotAProgram(error)) {
         // The next run must fetch the file again, not find it complete and fail the same way.
-        DeleteFileW(m_strTargetPath.c_str());
-        if (!m_strRetryFile.empty()) DeleteFileW(m_strRetryFile.c_str());
+        // A scanner may still hold the file it just refused: the same retries as the download's.
+        DeleteFileIfPresent(m_strTargetPath);
+        if (!m_strRetryFile.empty()) DeleteFileIfPresent(m_strRetryFile);
     }
     const std::wstring text = m_lang.GetString(5) + L"\r\n" + SystemMessage(error);
     const std::wstring caption = m_lang.GetString(1);
