@@ -2,6 +2,8 @@
 
 #include "Handles.h"
 
+#include <memory>
+
 namespace {
 
 // Owns the strings WinHTTP hands out with GlobalAlloc.
@@ -76,6 +78,67 @@ ScriptAnswer AskScript(const ProxyEntries& entries, const ProxySettings& setting
     return answer;
 }
 
+// What one look-up thread works on. Its caller may stop waiting and leave, so the thread owns its
+// copies, and references to the module of its own code and to the one of the WinHTTP entries.
+struct ScriptJob {
+    ProxyEntries entries;
+    ProxySettings settings;
+    std::wstring url;
+    DWORD timeoutMs = 0;
+    std::shared_ptr<ScriptAnswer> answer;
+    HMODULE self = nullptr;
+    HMODULE library = nullptr;
+};
+
+HMODULE HoldModuleOf(const void* address) {
+    HMODULE module = nullptr;
+    return GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, static_cast<LPCWSTR>(address), &module)
+               ? module
+               : nullptr;
+}
+
+void ReleaseModules(HMODULE self, HMODULE library) {
+    if (library != nullptr) FreeLibrary(library);
+    if (self != nullptr) FreeLibrary(self);
+}
+
+void AnswerJob(std::unique_ptr<ScriptJob> job) {
+    *job->answer = AskScript(job->entries, job->settings, job->url, job->timeoutMs);
+}
+
+DWORD WINAPI ScriptThread(void* param) {
+    std::unique_ptr<ScriptJob> job(static_cast<ScriptJob*>(param));
+    const HMODULE self = job->self;
+    const HMODULE library = job->library;
+    AnswerJob(std::move(job));  // every object of the job is gone before its modules may go
+    if (library != nullptr) FreeLibrary(library);
+    FreeLibraryAndExitThread(self, 0);
+}
+
+// Automatic detection and script fetches are bounded by WinHTTP's per-step timeouts only, and
+// detection (DHCP, DNS) not even by those. The caller waits at most `timeoutMs` in all; after
+// that the manual settings decide and the thread finishes on its own.
+ScriptAnswer AskScriptWithin(const ProxyEntries& entries, const ProxySettings& settings, const std::wstring& url,
+                             DWORD timeoutMs) {
+    if (!settings.autoDetect && settings.scriptUrl.empty()) return ScriptAnswer();
+    const auto answer = std::make_shared<ScriptAnswer>();
+    auto job = std::make_unique<ScriptJob>(ScriptJob{entries, settings, url, timeoutMs, answer,
+                                                     HoldModuleOf(reinterpret_cast<const void*>(&ScriptThread)),
+                                                     HoldModuleOf(reinterpret_cast<const void*>(entries.GetProxyForUrl))});
+    if (job->self == nullptr) {
+        ReleaseModules(job->self, job->library);
+        return ScriptAnswer();
+    }
+    const UniqueHandle thread(CreateThread(nullptr, 0, ScriptThread, job.get(), 0, nullptr));
+    if (!thread) {
+        ReleaseModules(job->self, job->library);
+        return ScriptAnswer();
+    }
+    job.release();  // the thread owns it, and the module references in it
+    if (WaitForSingleObject(thread.Get(), timeoutMs) != WAIT_OBJECT_0) return ScriptAnswer();
+    return *answer;
+}
+
 CProxyCache& ProcessCache() {
     static CProxyCache cache;
     return cache;
@@ -90,7 +153,7 @@ ProxyChoice LookUpProxy(const ProxyEntries& entries, const std::wstring& url, co
     if (ProcessCache().Find(key, choice)) return choice;
     ProxySettings settings;
     if (!ReadSettings(entries, settings)) return choice;  // no settings at all: direct, and asked again next time
-    choice = ChooseProxy(settings, AskScript(entries, settings, url, timeoutMs), host, secure);
+    choice = ChooseProxy(settings, AskScriptWithin(entries, settings, url, timeoutMs), host, secure);
     ProcessCache().Store(key, choice);
     return choice;
 }
