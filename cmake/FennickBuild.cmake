@@ -11,11 +11,16 @@ function(fennick_target_defaults target)
   fennick_harden(${target})
 endfunction()
 
-# Our canary and check failure (src/framework/StackGuard.c): linked before libssp, so that
+# Our canary and check failure (src/runtime/StackGuard.c): linked before libssp, so that
 # libssp's own, which loads DLLs by name before the program starts, is never pulled in.
-add_library(fennick_stack_guard OBJECT ${PROJECT_SOURCE_DIR}/src/framework/StackGuard.c)
+add_library(fennick_stack_guard OBJECT ${PROJECT_SOURCE_DIR}/src/runtime/StackGuard.c)
 target_compile_definitions(fennick_stack_guard PRIVATE ${FENNICK_WIN32_DEFINES})
 target_compile_options(fennick_stack_guard PRIVATE -Wall -Wextra -Werror -fno-stack-protector)
+
+# Our reporting of fatal C++ runtime errors, in place of the runtime's (src/runtime/LeanRuntime.cpp):
+# linked into the shipped programs only, since GoogleTest uses more of the runtime's.
+add_library(fennick_lean_runtime OBJECT ${PROJECT_SOURCE_DIR}/src/runtime/LeanRuntime.cpp)
+target_compile_options(fennick_lean_runtime PRIVATE -Wall -Wextra -Werror)
 
 # fennick_harden(<target>): stack canaries and checked string/memory calls (the rest of GCC's
 # libssp is linked statically because the link also sees -fstack-protector-strong), and an

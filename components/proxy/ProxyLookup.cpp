@@ -1,6 +1,7 @@
 #include "ProxyLookup.h"
 
 #include "Handles.h"
+#include "WideDecimal.h"
 
 #include <memory>
 
@@ -148,7 +149,7 @@ CProxyCache& ProcessCache() {
 
 ProxyChoice LookUpProxy(const ProxyEntries& entries, const std::wstring& url, const std::wstring& host,
                         INTERNET_PORT port, bool secure, DWORD timeoutMs) {
-    const std::wstring key = (secure ? L"https://" : L"http://") + host + L":" + std::to_wstring(port);
+    const std::wstring key = (secure ? L"https://" : L"http://") + host + L":" + WideDecimal(port);
     ProxyChoice choice;
     if (ProcessCache().Find(key, choice)) return choice;
     ProxySettings settings;

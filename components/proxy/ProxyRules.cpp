@@ -2,6 +2,8 @@
 
 #include <cwctype>
 
+#include "WideDecimal.h"
+
 namespace {
 
 bool IsSeparator(wchar_t c) { return c == L';' || c == L',' || c == L' ' || c == L'\t'; }
@@ -87,7 +89,7 @@ bool GlobMatches(const wchar_t* pattern, const wchar_t* text) {
 }  // namespace
 
 std::wstring ProxyChoice::Name() const {
-    return Direct() ? std::wstring() : host + L":" + std::to_wstring(port);
+    return Direct() ? std::wstring() : host + L":" + WideDecimal(port);
 }
 
 std::wstring WithoutUserInfo(const std::wstring& url) {

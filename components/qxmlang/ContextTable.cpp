@@ -16,7 +16,7 @@ int CopyCallerPath(const wchar_t* path, std::wstring& out) {
 }
 
 int ContextTable::Create() {
-    std::lock_guard<std::mutex> guard(m_lock);
+    std::lock_guard<CSrwLock> guard(m_lock);
     // Values are handed out once only, so a stale value can never reach a newer context.
     if (m_contexts.size() >= MAX_CONTEXTS || m_lastContext == INT_MAX) return 0;
     const int hContext = ++m_lastContext;
@@ -25,7 +25,7 @@ int ContextTable::Create() {
 }
 
 int ContextTable::Destroy(int hContext) {
-    std::lock_guard<std::mutex> guard(m_lock);
+    std::lock_guard<CSrwLock> guard(m_lock);
     return m_contexts.erase(hContext) ? 1 : 0;
 }
 
@@ -36,7 +36,7 @@ int ContextTable::SetSettingsFile(int hContext, const wchar_t* path) {
     const bool read = pathValid && ReadTextFile(ownPath, text) == TextFileStatus::Read;
     const LanguageSettings settings = read ? ParseLanguageSettings(text) : LanguageSettings();
 
-    std::lock_guard<std::mutex> guard(m_lock);
+    std::lock_guard<CSrwLock> guard(m_lock);
     const auto context = m_contexts.find(hContext);
     if (context == m_contexts.end()) return 0;
     context->second.settingsPath = ownPath;
@@ -45,7 +45,7 @@ int ContextTable::SetSettingsFile(int hContext, const wchar_t* path) {
 }
 
 int ContextTable::SetActiveLanguage(int hContext, int langId) {
-    std::lock_guard<std::mutex> guard(m_lock);
+    std::lock_guard<CSrwLock> guard(m_lock);
     const auto context = m_contexts.find(hContext);
     if (context == m_contexts.end() || langId < 0 || langId > 0xFFFF) return 0;
     context->second.activeLanguage = static_cast<unsigned short>(langId);
@@ -60,7 +60,7 @@ int ContextTable::SetMessageFile(int hContext, const wchar_t* path) {
     std::unique_ptr<const MessageTable> messages;
     if (read) messages = std::make_unique<const MessageTable>(ParseMessages(text).table);
 
-    std::lock_guard<std::mutex> guard(m_lock);
+    std::lock_guard<CSrwLock> guard(m_lock);
     const auto context = m_contexts.find(hContext);
     if (context == m_contexts.end()) return 0;
     context->second.messagePath = ownPath;
@@ -69,7 +69,7 @@ int ContextTable::SetMessageFile(int hContext, const wchar_t* path) {
 }
 
 int ContextTable::FindText(int hContext, int number, std::wstring& text) const {
-    std::lock_guard<std::mutex> guard(m_lock);
+    std::lock_guard<CSrwLock> guard(m_lock);
     const auto context = m_contexts.find(hContext);
     if (context == m_contexts.end()) return BAD_ARGUMENTS;
     const Context& state = context->second;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "MlgParser.h"
+#include "SrwLock.h"
 
 // Results of the text entries: exactly 1 means delivered; everything else means no text.
 enum DeliveryResult {
@@ -45,7 +46,7 @@ private:
         std::unique_ptr<const MessageTable> messages;
     };
 
-    mutable std::mutex m_lock;
+    mutable CSrwLock m_lock;
     std::map<int, Context> m_contexts;
     int m_lastContext = 0;
 };

@@ -1,6 +1,7 @@
 #include "config/PathHelper.h"
 
 #include "Handles.h"
+#include "WideDecimal.h"
 
 #include <cwchar>
 #include <new>
@@ -74,9 +75,9 @@ int CPathHelper::StripFileName(wchar_t* pszText) {
     return 1;
 }
 
-std::wstring CPathHelper::IntToString(int nValue) { return std::to_wstring(nValue); }
+std::wstring CPathHelper::IntToString(int nValue) { return WideDecimal(nValue); }
 
-std::wstring CPathHelper::Int64ToString(long long nValue) { return std::to_wstring(nValue); }
+std::wstring CPathHelper::Int64ToString(long long nValue) { return WideDecimal(nValue); }
 
 int CPathHelper::PathExists(const std::wstring& path) {
     WIN32_FIND_DATAW data;

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "WideDecimal.h"
 #include "config/IniFile.h"
 #include "config/ModulePath.h"
 #include "config/PathHelper.h"
@@ -55,7 +56,7 @@ std::wstring SystemMessage(DWORD error) {
     DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
                                   text, SYSTEM_MESSAGE_CAPACITY, nullptr);
     while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n' || text[length - 1] == L' ')) --length;
-    if (length == 0) return L"Error " + std::to_wstring(error);
+    if (length == 0) return L"Error " + WideDecimal(error);
     return std::wstring(text, length);
 }
 

@@ -1,5 +1,6 @@
 #include "ui/RetryCounter.h"
 
+#include "WideDecimal.h"
 #include "config/DecimalText.h"
 
 FailureDecision DecideAfterFailure(const std::wstring& storedCounter) {
@@ -8,7 +9,7 @@ FailureDecision DecideAfterFailure(const std::wstring& storedCounter) {
     const long long parsed = ParseDecimalPrefix(storedCounter);
     const long long count = parsed < 0 ? 0 : parsed;
     if (count < FAILURES_BEFORE_ERROR_MESSAGE) {
-        return FailureDecision{FailureAction::StartErrorChecker, std::to_wstring(count + 1)};
+        return FailureDecision{FailureAction::StartErrorChecker, WideDecimal(count + 1)};
     }
     return FailureDecision{FailureAction::ShowErrorMessage, COUNTER_AFTER_SUCCESS};
 }

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "WideDecimal.h"
 #include "checks/DetachedThread.h"
 
 #include "app/resource.h"
@@ -30,7 +31,7 @@ const wchar_t* CheckName(CheckId id) {
 // Reports to the window from the checks' thread, and logs each finding's technical detail.
 class CPostingObserver : public ICheckObserver {
 public:
-    CPostingObserver(HWND hWnd, const std::atomic<bool>& stop, std::mutex& proxyLock, std::wstring& proxy)
+    CPostingObserver(HWND hWnd, const std::atomic<bool>& stop, CSrwLock& proxyLock, std::wstring& proxy)
         : m_hWnd(hWnd), m_stop(stop), m_proxyLock(proxyLock), m_proxy(proxy) {}
     void OnCheckStarted(CheckId id) override {
         PostMessageW(m_hWnd, WM_CHECK_PROGRESS, static_cast<WPARAM>(id),
@@ -38,11 +39,11 @@ public:
     }
     void OnCheckFinished(CheckId id, const CheckFinding& finding) override {
         const std::wstring line = std::wstring(L"QXChkErr: ") + CheckName(id) + L": " +
-                                  std::to_wstring(static_cast<int>(finding.status)) + L"/" +
-                                  std::to_wstring(static_cast<int>(finding.problem)) + L" " + finding.detail;
+                                  WideDecimal(static_cast<int>(finding.status)) + L"/" +
+                                  WideDecimal(static_cast<int>(finding.problem)) + L" " + finding.detail;
         OutputDebugStringW(line.c_str());
         if (!finding.proxy.empty()) {
-            std::lock_guard<std::mutex> guard(m_proxyLock);
+            std::lock_guard<CSrwLock> guard(m_proxyLock);
             m_proxy = finding.proxy;
         }
         PostMessageW(m_hWnd, WM_CHECK_PROGRESS, static_cast<WPARAM>(id),
@@ -53,7 +54,7 @@ public:
 private:
     HWND m_hWnd;
     const std::atomic<bool>& m_stop;
-    std::mutex& m_proxyLock;
+    CSrwLock& m_proxyLock;
     std::wstring& m_proxy;
 };
 
@@ -148,7 +149,7 @@ void CCheckerWindow::ShowCheck(CheckId id) {
     const int number = ProblemTextNumber(finding.problem);
     std::wstring proxy;
     {
-        std::lock_guard<std::mutex> guard(m_flags->proxyLock);
+        std::lock_guard<CSrwLock> guard(m_flags->proxyLock);
         proxy = m_flags->proxy;
     }
     SetDlgItemTextW(m_hWnd, IDC_DETAIL_FIRST + index, number == 0 ? L"" : WithProxyName(m_texts.Get(number), proxy).c_str());

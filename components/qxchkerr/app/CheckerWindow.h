@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "SrwLock.h"
 #include "checks/CheckFinding.h"
 #include "checks/CheckSequence.h"
 #include "checks/CheckerTexts.h"
@@ -29,7 +30,7 @@ private:
     struct Flags {
         std::atomic<bool> stopChecks{false};
         std::atomic<bool> cancelRetry{false};
-        std::mutex proxyLock;
+        CSrwLock proxyLock;
         std::wstring proxy;  // the proxy the checks went through, for the texts that name it
     };
 

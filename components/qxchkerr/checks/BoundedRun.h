@@ -1,11 +1,10 @@
 #pragma once
 #include <windows.h>
 
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
 
+#include "Handles.h"
 #include "checks/DetachedThread.h"
 
 // Runs `work` on its own thread and waits for it at most `milliseconds`. When it is late the
@@ -17,24 +16,17 @@
 template <typename Result>
 Result RunWithin(DWORD milliseconds, std::function<Result()> work, Result onTimeout) {
     struct Shared {
-        std::mutex lock;
-        std::condition_variable done;
-        bool finished = false;
+        UniqueHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
         Result result;
     };
     auto shared = std::make_shared<Shared>();
+    // No event or no thread to be had: run it here, still bounded by its own timeouts.
+    if (!shared->done) return work();
     const bool started = StartDetachedThread([shared, work]() {
-        Result result = work();
-        std::lock_guard<std::mutex> guard(shared->lock);
-        shared->result = std::move(result);
-        shared->finished = true;
-        shared->done.notify_all();
+        shared->result = work();
+        SetEvent(shared->done.Get());  // the result is complete before anyone may read it
     });
-    // No thread to be had: run it here, still bounded by its own timeouts.
     if (!started) return work();
-    std::unique_lock<std::mutex> guard(shared->lock);
-    if (!shared->done.wait_for(guard, std::chrono::milliseconds(milliseconds),
-                               [&shared] { return shared->finished; }))
-        return onTimeout;
+    if (WaitForSingleObject(shared->done.Get(), milliseconds) != WAIT_OBJECT_0) return onTimeout;
     return shared->result;
 }

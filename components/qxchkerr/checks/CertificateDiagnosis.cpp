@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "WideDecimal.h"
+
 namespace {
 
 struct CertificateFreer {
@@ -103,8 +105,8 @@ CheckProblem DiagnoseServerCertificate(const WinHttpEntries& winHttp, HINTERNET 
         detail += L"; policy not checked";
         return CheckProblem::SecureConnectionFailed;
     }
-    detail += L"; certificate policy error " + std::to_wstring(status.dwError) + L", chain status " +
-              std::to_wstring(chain->TrustStatus.dwErrorStatus);
+    detail += L"; certificate policy error " + WideDecimal(status.dwError) + L", chain status " +
+              WideDecimal(chain->TrustStatus.dwErrorStatus);
     const CheckProblem problem = ProblemOfPolicyError(status.dwError);
     return problem != CheckProblem::SecureConnectionFailed ? problem
                                                            : ProblemOfChainStatus(chain->TrustStatus.dwErrorStatus);

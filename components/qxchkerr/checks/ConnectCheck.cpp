@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "WideDecimal.h"
+
 UniqueSocket ConnectToAny(const std::vector<CSocketAddress>& addresses, const CDeadline& deadline, CheckFinding& finding) {
     bool anyRefused = false;
     bool anyTimedOut = false;
@@ -19,7 +21,7 @@ UniqueSocket ConnectToAny(const std::vector<CSocketAddress>& addresses, const CD
         anyRefused |= attempt.outcome == ConnectOutcome::Refused;
         anyTimedOut |= attempt.outcome == ConnectOutcome::TimedOut;
         if (!detail.empty()) detail += L"; ";
-        detail += address.ToString() + L" error " + std::to_wstring(attempt.nError);
+        detail += address.ToString() + L" error " + WideDecimal(attempt.nError);
     }
     // A refusal is the clearest answer: the machine is there and nothing listens on the port.
     const CheckProblem problem = anyRefused    ? CheckProblem::ConnectRefused

@@ -1,3 +1,4 @@
+#include "WideDecimal.h"
 #include "checks/ConnectCheck.h"
 #include "checks/FtpControl.h"
 #include "checks/ServerCheck.h"
@@ -78,7 +79,7 @@ ServerCheckResult AskSize(CFtpControl& control, const std::string& path, const C
     case 213: {
         const long long size = ParseSizeReply(reply.text);
         if (size < 0) return Fail(CheckProblem::SizeUnavailable, Widen(reply.text));
-        return ServerCheckResult{CheckFinding::Pass(L"size " + std::to_wstring(size)), size};
+        return ServerCheckResult{CheckFinding::Pass(L"size " + WideDecimal(size)), size};
     }
     case 550: return Fail(CheckProblem::FileNotFound, Widen(reply.text));
     case 421: return Fail(CheckProblem::ServerBusy, Widen(reply.text));

@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "WideDecimal.h"
 #include "checks/BoundedRun.h"
 #include "checks/CertificateDiagnosis.h"
 #include "checks/ServerCheck.h"
@@ -185,12 +186,12 @@ ServerCheckResult Probe(const std::wstring& url, DWORD timeoutMs, const ProxyCho
                                                       WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0)
                                 : winHttp.WinHttpOpen(L"QXChkErr/1.0", WINHTTP_ACCESS_TYPE_NAMED_PROXY,
                                                       proxy.Name().c_str(), WINHTTP_NO_PROXY_BYPASS, 0));
-    if (!session) return Fail(CheckProblem::UnexpectedResponse, L"WinHttpOpen error " + std::to_wstring(GetLastError()));
+    if (!session) return Fail(CheckProblem::UnexpectedResponse, L"WinHttpOpen error " + WideDecimal(GetLastError()));
     const int timeout = static_cast<int>(timeoutMs);
     winHttp.WinHttpSetTimeouts(session.Get(), timeout, timeout, timeout, timeout);
     const UniqueWinHttp connection =
         MakeWinHttpHandle(winHttp, winHttp.WinHttpConnect(session.Get(), host.c_str(), port, 0));
-    if (!connection) return Fail(CheckProblem::UnexpectedResponse, L"WinHttpConnect error " + std::to_wstring(GetLastError()));
+    if (!connection) return Fail(CheckProblem::UnexpectedResponse, L"WinHttpConnect error " + WideDecimal(GetLastError()));
 
     const bool viaProxy = !proxy.Direct();
     Response response = Ask(winHttp, connection.Get(), L"HEAD", object, secure, viaProxy);
@@ -198,7 +199,7 @@ ServerCheckResult Probe(const std::wstring& url, DWORD timeoutMs, const ProxyCho
     if (response.error == 0 && (response.status == 405 || response.status == 501))
         response = Ask(winHttp, connection.Get(), L"GET", object, secure, viaProxy);
     if (response.error != 0) {
-        std::wstring detail = L"WinHTTP error " + std::to_wstring(response.error);
+        std::wstring detail = L"WinHTTP error " + WideDecimal(response.error);
         if (viaProxy && (response.error == ERROR_WINHTTP_CANNOT_CONNECT || response.error == ERROR_WINHTTP_NAME_NOT_RESOLVED))
             return Fail(CheckProblem::ProxyUnreachable, L"proxy " + proxy.Name() + L": " + detail, proxy);
         CheckProblem problem = ProblemOfError(response.error, response.secureFlags);
@@ -208,7 +209,7 @@ ServerCheckResult Probe(const std::wstring& url, DWORD timeoutMs, const ProxyCho
         return Fail(problem, detail);
     }
     const CheckProblem problem = ProblemOfStatus(response.status);
-    const std::wstring detail = L"HTTP status " + std::to_wstring(response.status);
+    const std::wstring detail = L"HTTP status " + WideDecimal(response.status);
     if (viaProxy && response.status == HTTP_STATUS_PROXY_AUTH_REQ)
         return Fail(CheckProblem::ProxyLoginRequired, L"proxy " + proxy.Name() + L": " + detail, proxy);
     if (problem != CheckProblem::None) return Fail(problem, detail);

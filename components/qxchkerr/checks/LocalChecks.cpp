@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Handles.h"
+#include "WideDecimal.h"
 #include "bindings/TransferLibraryModule.h"
 #include "config/PathHelper.h"
 
@@ -44,7 +45,7 @@ std::wstring NearestExistingDirectory(std::wstring path) {
 }
 
 std::wstring Megabytes(unsigned long long bytes) {
-    return std::to_wstring(bytes / (1024 * 1024)) + L" MB";
+    return WideDecimal(bytes / (1024 * 1024)) + L" MB";
 }
 
 }  // namespace
@@ -59,22 +60,22 @@ CheckFinding CheckDownloadFolder(const std::wstring& folder, const DownloadFiles
 
     // A probe file of our own, removed by the system when its handle closes.
     const std::wstring probePath =
-        WithoutTrailingSeparator(folder) + L"\\QXChkErr-" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+        WithoutTrailingSeparator(folder) + L"\\QXChkErr-" + WideDecimal(GetCurrentProcessId()) + L".tmp";
     const UniqueHandle probe(CreateFileW(probePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                          FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     if (!probe)
-        return CheckFinding::Fail(CheckProblem::FolderNotWritable, L"create error " + std::to_wstring(GetLastError()));
+        return CheckFinding::Fail(CheckProblem::FolderNotWritable, L"create error " + WideDecimal(GetLastError()));
     const char byte = 0;
     DWORD written = 0;
     if (!WriteFile(probe.Get(), &byte, 1, &written, nullptr) || written != 1)
-        return CheckFinding::Fail(CheckProblem::FolderNotWritable, L"write error " + std::to_wstring(GetLastError()));
+        return CheckFinding::Fail(CheckProblem::FolderNotWritable, L"write error " + WideDecimal(GetLastError()));
 
     const std::wstring* const existing[] = {&files.strPartialPath, &files.strTargetPath};
     for (const std::wstring* path : existing) {
         const DWORD error = ProbeExistingFile(*path);
         if (error != ERROR_SUCCESS)
             return CheckFinding::Fail(CheckProblem::DownloadFileLocked,
-                                      *path + L" open error " + std::to_wstring(error));
+                                      *path + L" open error " + WideDecimal(error));
     }
     return CheckFinding::Pass();
 }
@@ -100,7 +101,7 @@ CheckFinding CheckDiskRoom(const std::wstring& folder, const DownloadFiles& file
     ULARGE_INTEGER available{};
     if (!GetDiskFreeSpaceExW(directory.c_str(), &available, nullptr, nullptr))
         return CheckFinding::Skip(CheckProblem::EarlierCheckFailed,
-                                  L"GetDiskFreeSpaceExW error " + std::to_wstring(GetLastError()));
+                                  L"GetDiskFreeSpaceExW error " + WideDecimal(GetLastError()));
     unsigned long long partial = 0;
     if (!files.strPartialPath.empty() && !CPathHelper().QueryFileSize64(files.strPartialPath, partial)) partial = 0;
 

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "WideDecimal.h"
 #include "checks/BoundedRun.h"
 #include "checks/ConnectCheck.h"
 #include "checks/SystemEntries.h"
@@ -83,7 +84,7 @@ CheckFinding CheckProxyTunnel(const std::vector<CSocketAddress>& proxyAddresses,
             head.append(buffer, received);
     }
     const int status = StatusOf(head);
-    const std::wstring detail = L"proxy " + name + L" answered CONNECT with " + std::to_wstring(status);
+    const std::wstring detail = L"proxy " + name + L" answered CONNECT with " + WideDecimal(status);
     if (status == 200) return CheckFinding::Pass(detail).Via(name);
     if (status == 407)
         return OffersWindowsLogon(head) ? CheckFinding::Pass(detail).Via(name)

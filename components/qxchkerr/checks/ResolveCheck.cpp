@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "WideDecimal.h"
 #include "checks/BoundedRun.h"
 
 namespace {
@@ -20,7 +21,7 @@ ResolveResult Resolve(const std::wstring& host, int port) {
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
-    const std::wstring service = std::to_wstring(port);
+    const std::wstring service = WideDecimal(port);
     ADDRINFOW* raw = nullptr;
     const int error = GetAddrInfoW(host.c_str(), service.c_str(), &hints, &raw);
     std::unique_ptr<ADDRINFOW, decltype(&FreeAddrInfoW)> list(raw, &FreeAddrInfoW);
@@ -28,7 +29,7 @@ ResolveResult Resolve(const std::wstring& host, int port) {
         const CheckProblem problem = (error == WSAHOST_NOT_FOUND || error == WSANO_DATA)
                                          ? CheckProblem::HostUnknown
                                          : CheckProblem::ResolveFailed;
-        result.finding = CheckFinding::Fail(problem, L"GetAddrInfoW error " + std::to_wstring(error));
+        result.finding = CheckFinding::Fail(problem, L"GetAddrInfoW error " + WideDecimal(error));
         return result;
     }
     for (const ADDRINFOW* entry = list.get(); entry != nullptr && result.addresses.size() < MAX_ADDRESSES;

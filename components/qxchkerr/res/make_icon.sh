@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Draws the checker's icon (a white magnifier with a check mark on an amber tile) and writes
-# QXChkErr.ico with 16 to 256 pixel images. Needs ImageMagick; run again to regenerate.
+# QXChkErr.ico with 16, 32 and 48 pixel images and a 256 pixel PNG. Needs ImageMagick; run again to regenerate.
 set -euo pipefail
 out=${1:-$(dirname "$0")/QXChkErr.ico}
 tmp=$(mktemp -d)
@@ -11,4 +11,4 @@ convert -size 256x256 xc:none \
   -stroke white -strokewidth 30 -draw 'line 160,160 214,214' \
   -stroke white -strokewidth 16 -draw 'polyline 76,110 100,136 144,84' \
   "$tmp/base.png"
-convert "$tmp/base.png" -depth 8 -define icon:auto-resize=256,64,48,40,32,24,20,16 "$out"
+convert "$tmp/base.png" -depth 8 -define icon:auto-resize=256,48,32,16 "$out"

@@ -2,9 +2,11 @@
 
 #include <atomic>
 #include <map>
-#include <thread>
 
+#include "Handles.h"
+#include "SocketHandle.h"
 #include "checks/CheckSequence.h"
+#include "checks/DetachedThread.h"
 #include "checks/ResolveCheck.h"
 #include "checks/ServerCheck.h"
 #include "config/IniFile.h"
@@ -33,7 +35,7 @@ public:
         bind(m_listener.Get(), reinterpret_cast<sockaddr*>(&m_address), length);
         listen(m_listener.Get(), 8);
         getsockname(m_listener.Get(), reinterpret_cast<sockaddr*>(&m_address), &length);
-        m_thread = std::thread([this, &script] {
+        StartDetachedThread([this, &script] {
             for (UniqueSocket client(accept(m_listener.Get(), nullptr, nullptr)); !m_stop;
                  client = UniqueSocket(accept(m_listener.Get(), nullptr, nullptr))) {
                 std::string line, reply = script.replies[""];
@@ -47,13 +49,14 @@ public:
                     line.clear();
                 }
             }
+            SetEvent(m_done.Get());
         });
     }
     ~CScriptedServer() {
         m_stop = true;  // one more connection wakes the blocked accept
         UniqueSocket wake(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
         connect(wake.Get(), reinterpret_cast<const sockaddr*>(&m_address), sizeof(m_address));
-        m_thread.join();
+        WaitForSingleObject(m_done.Get(), INFINITE);
     }
     int Port() const { return ntohs(m_address.sin_port); }
 
@@ -62,7 +65,7 @@ private:
     UniqueSocket m_listener{socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)};
     sockaddr_in m_address{};
     std::atomic<bool> m_stop{false};
-    std::thread m_thread;
+    UniqueHandle m_done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 };
 
 ServerCheckResult CheckFtp(FtpScript& script) {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "QXFtp.h"
-#include "protocol/HandleTable.h"
+#include "win32/HandleTable.h"
 #include "win32/FtpSession.h"
 #include "win32/LocalPath.h"
 
@@ -60,14 +60,15 @@ int WithSession(int handle, int invalidResult, Work work, Failed failed) {
     std::shared_ptr<FtpSession> session = Sessions().Find(handle);
     if (!session) return invalidResult;
     try {
-        std::unique_lock<std::mutex> busy(session->OperationLock(), std::try_to_lock);
-        if (!busy.owns_lock()) {
+        CSrwLock& operation = session->OperationLock();
+        if (!operation.try_lock()) {
             if (session->Owner() == GetCurrentThreadId()) {
                 Record(*session, QXFTP_E_BUSY, "the session is busy: called from its own progress callback");
                 return invalidResult;
             }
-            busy.lock();  // another thread's operation: wait for it
+            operation.lock();  // another thread's operation: wait for it
         }
+        const std::lock_guard<CSrwLock> busy(operation, std::adopt_lock);
         OwnerMark mark(*session);
         Failure failure;
         const int result = work(*session, failure);
@@ -122,8 +123,10 @@ int WINAPI QFTPUFO(int hSession) {
     std::shared_ptr<FtpSession> session = Sessions().Remove(hSession);
     if (!session) return 0;
     // A session still busy on another thread closes when that work ends and drops it.
-    std::unique_lock<std::mutex> idle(session->OperationLock(), std::try_to_lock);
-    if (idle.owns_lock()) session->LogOff();
+    if (session->OperationLock().try_lock()) {
+        const std::lock_guard<CSrwLock> idle(session->OperationLock(), std::adopt_lock);
+        session->LogOff();
+    }
     return 1;
 }
 

@@ -172,17 +172,17 @@ bool FtpSession::FileInfo(const std::string& remotePath, std::uint64_t& size, st
 }
 
 void FtpSession::RecordFailure(const Failure& failure) {
-    std::lock_guard<std::mutex> guard(m_errorLock);
+    std::lock_guard<CSrwLock> guard(m_errorLock);
     m_lastError = failure;
 }
 
 Failure FtpSession::LastError() const {
-    std::lock_guard<std::mutex> guard(m_errorLock);
+    std::lock_guard<CSrwLock> guard(m_errorLock);
     return m_lastError;
 }
 
 void FtpSession::ClearError() {
-    std::lock_guard<std::mutex> guard(m_errorLock);
+    std::lock_guard<CSrwLock> guard(m_errorLock);
     m_lastError = Failure();
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "QXFtp.h"
+#include "SrwLock.h"
 #include "win32/ControlChannel.h"
 #include "win32/Failure.h"
 #include "win32/Winsock.h"
@@ -45,7 +46,7 @@ constexpr size_t TRANSFER_BUFFER_SIZE = 1u << 20;
 class FtpSession {
 public:
     bool WinsockReady() const { return m_winsock.Ready(); }
-    std::mutex& OperationLock() { return m_operationLock; }
+    CSrwLock& OperationLock() { return m_operationLock; }
     // The thread that holds the operation lock (0 when none), so that a call from within the
     // session's own progress callback is refused instead of waiting for itself.
     DWORD Owner() const { return m_owner.load(); }
@@ -92,7 +93,7 @@ private:
     bool ReadFinalReply(bool shortWait, FtpReply& reply, Failure& failure);
 
     WinsockSession m_winsock;
-    std::mutex m_operationLock;
+    CSrwLock m_operationLock;
     std::atomic<DWORD> m_owner{0};
     ControlChannel m_control;
     bool m_loggedOn = false;
@@ -100,7 +101,7 @@ private:
     bool m_epsvRefused = false;
     DWORD m_receiveTimeoutMs = DEFAULT_RECEIVE_TIMEOUT_MS;
 
-    mutable std::mutex m_errorLock;
+    mutable CSrwLock m_errorLock;
     Failure m_lastError;
 };
 

@@ -5,6 +5,8 @@
 #include <memory>
 #include <mutex>
 
+#include "SrwLock.h"
+
 namespace qxftp {
 
 // A fixed table of shared objects reached through positive 32-bit handles; safe to use from any
@@ -18,7 +20,7 @@ class HandleTable {
 public:
     // The new handle, or 0 when every slot is taken.
     int Add(std::shared_ptr<T> item) {
-        std::lock_guard<std::mutex> guard(m_lock);
+        std::lock_guard<CSrwLock> guard(m_lock);
         for (size_t i = 0; i < Capacity; ++i) {
             if (m_items[i]) continue;
             const long long handle = static_cast<long long>(m_nextSerial) * Capacity + i + 1;
@@ -31,7 +33,7 @@ public:
     }
 
     std::shared_ptr<T> Find(int handle) const {
-        std::lock_guard<std::mutex> guard(m_lock);
+        std::lock_guard<CSrwLock> guard(m_lock);
         const size_t slot = SlotOf(handle);
         if (slot == Capacity) return nullptr;
         return m_items[slot];
@@ -39,7 +41,7 @@ public:
 
     // Takes the object out of the table; null for an unknown handle.
     std::shared_ptr<T> Remove(int handle) {
-        std::lock_guard<std::mutex> guard(m_lock);
+        std::lock_guard<CSrwLock> guard(m_lock);
         const size_t slot = SlotOf(handle);
         if (slot == Capacity) return nullptr;
         m_handles[slot] = 0;
@@ -56,7 +58,7 @@ private:
         return m_items[slot] && m_handles[slot] == handle ? slot : Capacity;
     }
 
-    mutable std::mutex m_lock;
+    mutable CSrwLock m_lock;
     std::array<std::shared_ptr<T>, Capacity> m_items{};
     std::array<int, Capacity> m_handles{};
     long long m_nextSerial = 0;
