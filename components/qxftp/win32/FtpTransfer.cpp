@@ -6,7 +6,6 @@
 #include "protocol/ResumePlan.h"
 #include "win32/FtpSession.h"
 #include "win32/LocalFile.h"
-#include "win32/ReadWatchdog.h"
 #include "win32/StateRecord.h"
 #include "win32/TransferParts.h"
 
@@ -55,8 +54,7 @@ bool FtpSession::OpenPassive(UniqueSocket& data, Failure& failure) {
         return Fail(failure, QXFTP_E_CONNECTION_LOST, "the control connection has no peer address");
     }
     if (!ConnectToAddress(address, CONNECT_TIMEOUT_MS, data, failure)) return false;
-    // Reads are bounded by a ReadWatchdog (see there why not by SO_RCVTIMEO); sends block.
-    if (!SetSocketTimeouts(data.Get(), 0, m_receiveTimeoutMs)) {
+    if (!SetSocketTimeouts(data.Get(), m_receiveTimeoutMs, m_receiveTimeoutMs)) {
         return Fail(failure, QXFTP_E_NO_RESOURCES, "cannot set the data connection's time-outs");
     }
     return true;
@@ -73,10 +71,6 @@ bool FtpSession::ReceiveData(UniqueSocket& data, DataSink& sink, TransferProgres
                              std::uint64_t expected, std::uint64_t& received, Failure& failure) {
     std::vector<char> buffer;
     if (!AllocateBuffer(buffer, failure)) return false;
-    ReadWatchdog watchdog(data.Get(), m_receiveTimeoutMs);
-    if (!watchdog.Watching() && !SetSocketTimeouts(data.Get(), m_receiveTimeoutMs, m_receiveTimeoutMs)) {
-        return Fail(failure, QXFTP_E_NO_RESOURCES, "cannot bound the data connection's reads");
-    }
     size_t filled = 0;
     received = 0;
     // Bytes held in the buffer would be lost if the caller ends this thread during a stall (the
@@ -87,7 +81,8 @@ bool FtpSession::ReceiveData(UniqueSocket& data, DataSink& sink, TransferProgres
     const ULONGLONG FLUSH_INTERVAL_MS = 1000;
     ULONGLONG lastFlush = GetTickCount64();
     for (;;) {
-        const int got = watchdog.Receive(buffer.data() + filled, buffer.size() - filled, failure, "no data from the server");
+        const int got = ReceiveSome(data.Get(), buffer.data() + filled, buffer.size() - filled, failure,
+                                    "no data from the server");
         if (got < 0) {
             // Keep what arrived: it is a valid beginning of the file.
             Failure ignored;
@@ -236,10 +231,6 @@ bool FtpSession::Upload(const std::wstring& localPath, const std::string& remote
 
     std::vector<char> buffer;
     if (!AllocateBuffer(buffer, failure)) return false;
-    ReadWatchdog watchdog(data.Get(), m_receiveTimeoutMs);
-    if (!watchdog.Watching() && !SetSocketTimeouts(data.Get(), m_receiveTimeoutMs, m_receiveTimeoutMs)) {
-        return Fail(failure, QXFTP_E_NO_RESOURCES, "cannot bound the data connection's reads");
-    }
     TransferProgress progress(callback, context, localSize);
     std::uint64_t sent = 0;
     for (;;) {

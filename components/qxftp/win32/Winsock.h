@@ -28,7 +28,6 @@ bool ConnectToAddress(const SocketAddress& address, DWORD timeoutMs, UniqueSocke
 // The connected peer's address with another port.
 bool PeerAddressWithPort(SOCKET socket, std::uint16_t port, SocketAddress& out);
 
-// 0 leaves that direction without a time-out.
 bool SetSocketTimeouts(SOCKET socket, DWORD receiveMs, DWORD sendMs);
 
 // Sends every byte or fails (time-out or lost connection).
