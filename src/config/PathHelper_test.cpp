@@ -34,13 +34,11 @@ TEST(PathHelper, NamesFoldersAndSixtyFourBitSizes) {
 
     // 4 GiB + 5 bytes, sparse: the size query must not stop at 32 bits.
     const std::wstring big = scratch / L"big";
-    const HANDLE file = CreateFileW(big.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    LARGE_INTEGER end;
-    end.QuadPart = (1LL << 32) + 5;
-    const bool extended = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
-    CloseHandle(file);
-    ASSERT_TRUE(extended);
+    {
+        const UniqueHandle file(CreateFileW(big.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        const LARGE_INTEGER end{{5, 1}};
+        ASSERT_TRUE(file && SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(file.Get()));
+    }
     unsigned long long size = 0;
     EXPECT_EQ(h.QueryFileSize64(big, size), 1);
     EXPECT_EQ(size, (1ULL << 32) + 5);

@@ -2,24 +2,20 @@
 // GoogleTest's Notification (a start signal for the threads of its own tests), on a Win32 event:
 // the win32 thread model's runtime has no std::mutex or std::condition_variable, of which
 // GoogleTest makes its own. Included ahead of every GoogleTest source and test.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
+#define NOMINMAX 1  // as the project defines it
 #include <windows.h>
 
-namespace testing {
-namespace internal {
+namespace testing::internal {
 class Notification {
 public:
-    Notification() : m_event(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-    ~Notification() { CloseHandle(m_event); }
+    Notification() = default;
     Notification(const Notification&) = delete;
     Notification& operator=(const Notification&) = delete;
+    ~Notification() { CloseHandle(m_event); }
     void Notify() { SetEvent(m_event); }
     void WaitForNotification() { WaitForSingleObject(m_event, INFINITE); }
 
 private:
-    HANDLE m_event;
+    HANDLE m_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 };
-}  // namespace internal
-}  // namespace testing
+}  // namespace testing::internal

@@ -3,8 +3,6 @@
 #include <atomic>
 #include <map>
 
-#include "Handles.h"
-#include "SocketHandle.h"
 #include "checks/CheckSequence.h"
 #include "checks/DetachedThread.h"
 #include "checks/ResolveCheck.h"
