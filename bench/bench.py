@@ -333,7 +333,7 @@ class Bench:
         rows = []
         x, y = median_pair("ftp_qxftp", "ftp_curl")
         rows.append(("FTP: QXFtp.dll alone vs native curl, %d MiB" % self.args.size_mib,
-                     "-" if x is None else "%.2fx (%.2f s vs %.2f s)" % (x / y, x, y), "<= 1.0x",
+                     "-" if x is None else "%.3fx (%.3f s vs %.3f s)" % (x / y, x, y), "<= 1.0x",
                      yes(None if x is None else x / y <= 1.0)))
         for whole, alone, size in (("fennick_ftp", "ftp_qxftp", self.args.size_mib),
                                    ("fennick_ftp_big", "ftp_qxftp_big", self.args.big_mib)):
@@ -406,8 +406,8 @@ class Bench:
         add("| SHA-256 check of the package before its start (harness under Wine) | %s | %s of the QXFtp.dll download | (information) | |" % (rate("sha256"), r))
         r, _ = ratio("fennick_ftp", "ftp_qxftp", 99)
         add("| FTP, whole Fennick.exe run | %s | %s of QXFtp.dll alone | (see the goals) | |" % (rate("fennick_ftp"), r))
-        r, met = ratio("fennick_http", "http_qxhttp", 1.1)
-        add("| HTTP, whole Fennick.exe run | %s | %s of QXHttp.dll alone | <= 1.1 | %s |" % (rate("fennick_http"), r, met))
+        r, _ = ratio("fennick_http", "http_qxhttp", 99)
+        add("| HTTP, whole Fennick.exe run | %s | %s of QXHttp.dll alone | (information) | |" % (rate("fennick_http"), r))
         add("")
         add("### Peak memory of the Fennick.exe Wine process (peak RSS, Wine's own libraries included)")
         add("")

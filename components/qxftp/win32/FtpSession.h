@@ -37,8 +37,9 @@ constexpr DWORD CONNECT_TIMEOUT_MS = 10000;
 constexpr DWORD DEFAULT_RECEIVE_TIMEOUT_MS = 60000;
 // How long to wait for a reply when the outcome is already known (QUIT, a transfer cut short).
 constexpr DWORD SHORT_REPLY_TIMEOUT_MS = 5000;
-// Data moves in pieces of about this size: large reads are far cheaper under Wine.
-constexpr size_t TRANSFER_BUFFER_SIZE = 1u << 20;
+// Data moves in pieces of about this size: large reads and writes are far cheaper under Wine
+// (1 GiB on loopback: 0.59 s with 4 MiB, 0.86 s with 1 MiB, native curl 1.04 s).
+constexpr size_t TRANSFER_BUFFER_SIZE = 4u << 20;
 
 // One FTP session: the control connection, its settings and its last error. Operations hold
 // the operation lock for their whole length (one at a time per session); the last error has a
