@@ -9,10 +9,11 @@
 
 // The partial file, held open for the whole call so that its size cannot change under us.
 // Bytes are collected in a large buffer and written in big blocks (the transfer reads into
-// the buffer's free space directly). Memory use stays flat whatever the file size.
+// the buffer's free space directly). Memory use stays flat whatever the file size. 4 MiB, as
+// in QXFtp: fewer, larger writes are cheaper under Wine (1 GiB: 12.8 s against 13.4 s with 1 MiB).
 class CPartialFile {
 public:
-    static constexpr size_t BUFFER_SIZE = 1u << 20;
+    static constexpr size_t BUFFER_SIZE = 4u << 20;
 
     CPartialFile() = default;
     CPartialFile(const CPartialFile&) = delete;
