@@ -159,8 +159,7 @@ class Bench:
     def throughput_round(self, ftp, http):
         out_file = os.path.join(self.out, FILE)
         checks = [
-            ("ftp_qxftp", lambda: self.run_wine([os.path.join(self.harness, "qxftp_get.exe"), self.win(self.kit),
-                                                 "127.0.0.1", str(ftp.port), "/" + FILE, self.win(out_file)], "ftp_qxftp")),
+            ("ftp_qxftp", lambda: self.qxftp_get(ftp, FILE, out_file, "ftp_qxftp")),
             ("ftp_curl", lambda: self.run_native(["curl", "-sS", "-o", out_file, ftp.url(FILE)], "ftp_curl")),
             ("http_qxhttp", lambda: self.run_wine([os.path.join(self.harness, "qxhttp_get.exe"), self.win(self.kit),
                                                    http.url(FILE), self.win(out_file)], "http_qxhttp")),
@@ -187,6 +186,11 @@ class Bench:
             self.log("%-13s %6.2f s%s" % (label, seconds, "" if ok else "  FAILED"))
         self.clear_out()
 
+    def qxftp_get(self, ftp, name, out_file, label):
+        """QXFtp.dll alone, through the harness: (seconds, exit code, output, peak RSS KiB)."""
+        return self.run_wine([os.path.join(self.harness, "qxftp_get.exe"), self.win(self.kit), "127.0.0.1",
+                              str(ftp.port), "/" + name, self.win(out_file)], label)
+
     def big_round(self, ftp, big_name, big_size, library_first=True):
         """The library alone and a whole Fennick.exe run on the larger (sparse) file: the gap
         between them must not grow with the bytes. At 4 GiB the first run of a round was up to twice
@@ -195,9 +199,7 @@ class Bench:
         def library():
             out_file = os.path.join(self.out, big_name)
             self.clear_out()
-            seconds, rc, _, _ = self.run_wine([os.path.join(self.harness, "qxftp_get.exe"), self.win(self.kit),
-                                               "127.0.0.1", str(ftp.port), "/" + big_name, self.win(out_file)],
-                                              "ftp_qxftp_big")
+            seconds, rc, _, _ = self.qxftp_get(ftp, big_name, out_file, "ftp_qxftp_big")
             ok = rc == 0 and os.path.isfile(out_file) and os.path.getsize(out_file) == big_size
             self.clear_out()
             return "ftp_qxftp_big", seconds, ok, rc

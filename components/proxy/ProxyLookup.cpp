@@ -87,32 +87,23 @@ struct ScriptJob {
     std::wstring url;
     DWORD timeoutMs = 0;
     std::shared_ptr<ScriptAnswer> answer;
-    HMODULE self = nullptr;
-    HMODULE library = nullptr;
+    UniqueModule self;
+    UniqueModule library;
 };
 
-HMODULE HoldModuleOf(const void* address) {
+UniqueModule HoldModuleOf(const void* address) {
     HMODULE module = nullptr;
-    return GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, static_cast<LPCWSTR>(address), &module)
-               ? module
-               : nullptr;
-}
-
-void ReleaseModules(HMODULE self, HMODULE library) {
-    if (library != nullptr) FreeLibrary(library);
-    if (self != nullptr) FreeLibrary(self);
-}
-
-void AnswerJob(std::unique_ptr<ScriptJob> job) {
-    *job->answer = AskScript(job->entries, job->settings, job->url, job->timeoutMs);
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, static_cast<LPCWSTR>(address), &module);
+    return UniqueModule(module);
 }
 
 DWORD WINAPI ScriptThread(void* param) {
-    std::unique_ptr<ScriptJob> job(static_cast<ScriptJob*>(param));
-    const HMODULE self = job->self;
-    const HMODULE library = job->library;
-    AnswerJob(std::move(job));  // every object of the job is gone before its modules may go
-    if (library != nullptr) FreeLibrary(library);
+    HMODULE self = nullptr;
+    {
+        const std::unique_ptr<ScriptJob> job(static_cast<ScriptJob*>(param));
+        *job->answer = AskScript(job->entries, job->settings, job->url, job->timeoutMs);
+        self = job->self.Release();
+    }  // every object of the job, and the library's reference, is gone before this code may go
     FreeLibraryAndExitThread(self, 0);
 }
 
@@ -126,15 +117,9 @@ ScriptAnswer AskScriptWithin(const ProxyEntries& entries, const ProxySettings& s
     auto job = std::make_unique<ScriptJob>(ScriptJob{entries, settings, url, timeoutMs, answer,
                                                      HoldModuleOf(reinterpret_cast<const void*>(&ScriptThread)),
                                                      HoldModuleOf(reinterpret_cast<const void*>(entries.GetProxyForUrl))});
-    if (job->self == nullptr) {
-        ReleaseModules(job->self, job->library);
-        return ScriptAnswer();
-    }
+    if (!job->self) return ScriptAnswer();
     const UniqueHandle thread(CreateThread(nullptr, 0, ScriptThread, job.get(), 0, nullptr));
-    if (!thread) {
-        ReleaseModules(job->self, job->library);
-        return ScriptAnswer();
-    }
+    if (!thread) return ScriptAnswer();
     job.release();  // the thread owns it, and the module references in it
     if (WaitForSingleObject(thread.Get(), timeoutMs) != WAIT_OBJECT_0) return ScriptAnswer();
     return *answer;

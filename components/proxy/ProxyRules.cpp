@@ -1,6 +1,7 @@
 #include "ProxyRules.h"
 
 #include <cwctype>
+#include <mutex>
 
 #include "WideDecimal.h"
 
@@ -132,24 +133,21 @@ ProxyChoice ChooseProxy(const ProxySettings& settings, const ScriptAnswer& scrip
 }
 
 bool CProxyCache::Find(const std::wstring& key, ProxyChoice& choice) {
-    AcquireSRWLockShared(&m_lock);
-    bool found = false;
-    for (int i = 0; i < m_count && !found; ++i) {
+    const std::lock_guard<CSrwLock> guard(m_lock);
+    for (int i = 0; i < m_count; ++i) {
         if (m_keys[i] == key) {
             choice = m_choices[i];
-            found = true;
+            return true;
         }
     }
-    ReleaseSRWLockShared(&m_lock);
-    return found;
+    return false;
 }
 
 void CProxyCache::Store(const std::wstring& key, const ProxyChoice& choice) {
-    AcquireSRWLockExclusive(&m_lock);
+    const std::lock_guard<CSrwLock> guard(m_lock);
     if (m_count < MAX_HOSTS) {
         m_keys[m_count] = key;
         m_choices[m_count] = choice;
         ++m_count;
     }
-    ReleaseSRWLockExclusive(&m_lock);
 }

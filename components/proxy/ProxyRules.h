@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "SrwLock.h"
+
 // The proxy that serves one URL; an empty host means a direct connection.
 struct ProxyChoice {
     std::wstring host;
@@ -45,7 +47,7 @@ ProxyChoice ChooseProxy(const ProxySettings& settings, const ScriptAnswer& scrip
 // Decisions already taken in this process, by scheme, host and port: one look-up per host.
 class CProxyCache {
 public:
-    CProxyCache() { InitializeSRWLock(&m_lock); }
+    CProxyCache() = default;
     CProxyCache(const CProxyCache&) = delete;
     CProxyCache& operator=(const CProxyCache&) = delete;
 
@@ -54,7 +56,7 @@ public:
 
 private:
     static constexpr int MAX_HOSTS = 8;  // a download meets one or two hosts; more just look up again
-    SRWLOCK m_lock;
+    CSrwLock m_lock;
     std::wstring m_keys[MAX_HOSTS];
     ProxyChoice m_choices[MAX_HOSTS];
     int m_count = 0;

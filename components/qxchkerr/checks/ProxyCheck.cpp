@@ -3,7 +3,6 @@
 #include <cctype>
 
 #include "WideDecimal.h"
-#include "checks/BoundedRun.h"
 #include "checks/ConnectCheck.h"
 #include "checks/SystemEntries.h"
 
@@ -48,15 +47,11 @@ bool OffersWindowsLogon(const std::string& head) {
 ProxyChoice ProxyForCheck(const std::wstring& strUrl, const CUrlParts& url, DWORD timeoutMs) {
     if (url.m_nScheme != URL_SCHEME_HTTP && url.m_nScheme != URL_SCHEME_HTTPS) return ProxyChoice();
     const bool secure = url.m_nScheme == URL_SCHEME_HTTPS;
-    const std::wstring host = url.m_strHostName;
     const INTERNET_PORT port = static_cast<INTERNET_PORT>(url.m_nPort);
-    return RunWithin<ProxyChoice>(
-        timeoutMs,
-        [strUrl, host, port, secure, timeoutMs]() {
-            const WinHttpEntries winHttp;  // first: released after every handle the look-up made
-            return winHttp.ready ? LookUpProxy(winHttp.Proxy(), strUrl, host, port, secure, timeoutMs) : ProxyChoice();
-        },
-        ProxyChoice());
+    // The look-up bounds its own wait, as it does in QXHttp, and holds winhttp while it runs late.
+    const WinHttpEntries winHttp;
+    return winHttp.ready ? LookUpProxy(winHttp.Proxy(), strUrl, url.m_strHostName, port, secure, timeoutMs)
+                         : ProxyChoice();
 }
 
 CheckFinding CheckProxyTunnel(const std::vector<CSocketAddress>& proxyAddresses, const ProxyChoice& proxy,
