@@ -60,6 +60,10 @@ class Bench:
         # Downloads land on tmpfs: on this VM's disk the first run after a deletion takes up to three
         # times as long as the next, whichever program it is, which would decide every comparison.
         self.ram = None if args.disk or not os.path.isdir("/dev/shm") else "/dev/shm/fennick-bench"
+        if self.ram:
+            # What an interrupted run left there takes memory the runs need: with 5 GiB of such
+            # leftovers the 4 GiB runs took twice as long, whichever program ran.
+            shutil.rmtree(self.ram, ignore_errors=True)
         self.out = os.path.join(self.ram or self.work, "out")
         self.logs = os.path.join(self.work, "logs")
         for folder in (self.serve, self.out, self.logs):

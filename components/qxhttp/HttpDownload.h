@@ -48,6 +48,9 @@ private:
     std::wstring m_partialPath;
     CDownloadStateFile m_state;
     CPartialFile m_file;
+    // Without a spacing: a synchronous WinHTTP read cannot be waited for with a deadline, so a
+    // held-back change could not be shown during a pause. Under Wine WinHTTP is slow enough that
+    // the reports do not show in the time of a run.
     ProgressPacer m_pacer;
     UniqueWinHttp m_session;
     std::wstring m_sessionProxy;  // the proxy m_session goes through; empty: direct

@@ -8,12 +8,16 @@ int PerMille(std::uint64_t done, std::uint64_t total) {
 }
 
 bool ProgressPacer::ShouldReport(int perMille, std::uint64_t nowMs) {
-    const bool due = !m_reported || perMille != m_lastPerMille || nowMs < m_lastReportMs ||
-                     nowMs - m_lastReportMs >= m_intervalMs;
+    const bool clockBack = nowMs < m_lastReportMs;
+    const std::uint64_t sinceLast = clockBack ? 0 : nowMs - m_lastReportMs;
+    const bool changed = perMille != m_lastPerMille;
+    const bool due = !m_reported || clockBack || sinceLast >= m_intervalMs ||
+                     (changed && (perMille >= 1000 || sinceLast >= m_spacingMs));
     if (due) {
-        m_reported = true;
-        m_lastPerMille = perMille;
-        m_lastReportMs = nowMs;
+        Reported(perMille, nowMs);
+    } else if (changed) {
+        m_held = true;
+        m_heldPerMille = perMille;
     }
     return due;
 }
@@ -22,5 +26,25 @@ bool ProgressPacer::ShouldReportCompletion() {
     if (m_reported && m_lastPerMille == 1000) return false;
     m_reported = true;
     m_lastPerMille = 1000;
+    m_held = false;
     return true;
+}
+
+std::uint64_t ProgressPacer::HeldChangeDueInMs(std::uint64_t nowMs) const {
+    if (nowMs < m_lastReportMs) return 0;
+    const std::uint64_t sinceLast = nowMs - m_lastReportMs;
+    return sinceLast >= m_spacingMs ? 0 : m_spacingMs - sinceLast;
+}
+
+int ProgressPacer::TakeHeldChange(std::uint64_t nowMs) {
+    const int perMille = m_heldPerMille;
+    Reported(perMille, nowMs);
+    return perMille;
+}
+
+void ProgressPacer::Reported(int perMille, std::uint64_t nowMs) {
+    m_reported = true;
+    m_lastPerMille = perMille;
+    m_lastReportMs = nowMs;
+    m_held = false;
 }

@@ -45,14 +45,26 @@ TEST(ProgressPacer, PerMilleAcrossSixtyFourBitsAndReportsWhileDataArrives) {
     EXPECT_EQ(PerMille(5, 0), 1000);
     EXPECT_EQ(PerMille(3ull << 31, 6ull << 31), 500);
     EXPECT_EQ(PerMille(UINT64_MAX - 1, UINT64_MAX), 999);
-    ProgressPacer pacer(1000);
-    // first data, nothing new, a second later, a change, nothing new, a clock gone backwards
+    ProgressPacer pacer(1000, 100);
+    // first data, nothing new, a second later, a change too soon after that, the change once the
+    // spacing has passed, another too soon, the whole at once, a clock gone backwards
     std::string reported;
-    for (auto r : {std::make_pair(0, 5000), {0, 5999}, {0, 6000}, {1, 6001}, {1, 6500}, {1, 100}})
+    for (auto r : {std::make_pair(0, 5000), {0, 5999}, {0, 6000}, {1, 6001}, {1, 6100}, {2, 6150}, {1000, 6151},
+                   {1000, 100}})
         reported += pacer.ShouldReport(r.first, r.second) ? "y" : "n";
-    EXPECT_EQ(reported, "ynyyny");
-    EXPECT_TRUE(pacer.ShouldReportCompletion());
-    EXPECT_FALSE(pacer.ShouldReportCompletion()) << "1000 once";
+    EXPECT_EQ(reported, "ynynynyy");
+    EXPECT_FALSE(pacer.ShouldReportCompletion()) << "1000 was reported";
+    ProgressPacer unspaced;
+    EXPECT_TRUE(unspaced.ShouldReport(0, 0) && unspaced.ShouldReport(1, 1));
+    // A held change falls due when the spacing has passed, also without further bytes.
+    ProgressPacer held(1000, 100);
+    EXPECT_TRUE(held.ShouldReport(0, 0) && !held.ShouldReport(7, 30) && held.HasHeldChange());
+    EXPECT_EQ(held.HeldChangeDueInMs(30), 70u);
+    EXPECT_EQ(held.HeldChangeDueInMs(130), 0u);
+    EXPECT_EQ(held.TakeHeldChange(130), 7);
+    EXPECT_FALSE(held.HasHeldChange() || held.ShouldReport(7, 200)) << "7 is shown";
+    EXPECT_TRUE(held.ShouldReportCompletion());
+    EXPECT_FALSE(held.ShouldReportCompletion()) << "1000 once";
 }
 
 }  // namespace

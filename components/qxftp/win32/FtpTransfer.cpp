@@ -27,6 +27,32 @@ bool AllocateBuffer(std::vector<char>& buffer, Failure& failure) {
     return true;
 }
 
+// Receives while a progress change is held back: waits for data no longer than until that
+// change is due, shows it, and waits on for the same receive, so that a pause does not leave the
+// display behind what arrived. Bytes (0 at the end of the stream), or -1 with `failure` set
+// after a failure, a time-out or a stop.
+int ReceiveShowingHeldProgress(PendingReceive& receive, char* buffer, size_t capacity, DWORD timeoutMs,
+                               TransferProgress& progress, Failure& failure) {
+    const char* const what = "no data from the server";
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        DWORD waitMs = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+        const DWORD heldMs = progress.MsUntilHeldReport();
+        if (heldMs < waitMs) waitMs = heldMs;
+        int received = 0;
+        int error = 0;
+        const PendingReceive::Outcome outcome = receive.ReceiveWithin(buffer, capacity, waitMs, received, error);
+        if (outcome == PendingReceive::Outcome::Received) return received;
+        if (outcome == PendingReceive::Outcome::Failed) return ReceiveFailed(failure, error, what);
+        if (GetTickCount64() >= deadline) return ReceiveFailed(failure, WSAETIMEDOUT, what);
+        if (!progress.ReportHeld()) {
+            Fail(failure, QXFTP_E_STOPPED, "stopped by the progress callback");
+            return -1;
+        }
+    }
+}
+
 }  // namespace
 
 bool FtpSession::OpenPassive(UniqueSocket& data, Failure& failure) {
@@ -80,9 +106,16 @@ bool FtpSession::ReceiveData(UniqueSocket& data, DataSink& sink, TransferProgres
     // about a fifth of its throughput under Wine.)
     const ULONGLONG FLUSH_INTERVAL_MS = 1000;
     ULONGLONG lastFlush = GetTickCount64();
+    // Declared after the buffer: a receive it still runs ends before the buffer goes.
+    PendingReceive pending(data.Get());
     for (;;) {
-        const int got = ReceiveSome(data.Get(), buffer.data() + filled, buffer.size() - filled, failure,
-                                    "no data from the server");
+        // A plain receive while no change is held: it costs the least per read.
+        const int got =
+            progress != nullptr && progress->MsUntilHeldReport() != INFINITE
+                ? ReceiveShowingHeldProgress(pending, buffer.data() + filled, buffer.size() - filled,
+                                             m_receiveTimeoutMs, *progress, failure)
+                : ReceiveSome(data.Get(), buffer.data() + filled, buffer.size() - filled, failure,
+                              "no data from the server");
         if (got < 0) {
             // Keep what arrived: it is a valid beginning of the file.
             Failure ignored;
@@ -170,7 +203,7 @@ bool FtpSession::Download(const std::string& remotePath, const std::wstring& loc
     const bool finalReplyPending = reply.IsPreliminary();
 
     FileSink sink(file);
-    TransferProgress progress(callback, context, remoteSize);
+    TransferProgress progress(callback, context, remoteSize, DOWNLOAD_REPORT_SPACING_MS);
     std::uint64_t received = 0;
     const bool dataEnded = ReceiveData(data, sink, &progress, offset, remoteSize - offset, received, failure);
     data.Reset();

@@ -33,4 +33,15 @@ bool TransferProgress::OnBytes(std::uint64_t done) {
     return m_callback(perMille, m_context) != 0;
 }
 
+DWORD TransferProgress::MsUntilHeldReport() const {
+    if (m_callback == nullptr || !m_pacer.HasHeldChange()) return INFINITE;
+    // The spacing is far below INFINITE, so the narrowing is exact.
+    return static_cast<DWORD>(m_pacer.HeldChangeDueInMs(GetTickCount64()));
+}
+
+bool TransferProgress::ReportHeld() {
+    if (m_callback == nullptr || !m_pacer.HasHeldChange()) return true;
+    return m_callback(m_pacer.TakeHeldChange(GetTickCount64()), m_context) != 0;
+}
+
 }  // namespace qxftp

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include <windows.h>
+
 #include "QXFtp.h"
 #include "ProgressPacing.h"
 #include "win32/Failure.h"
@@ -46,14 +48,20 @@ private:
     bool m_tooLong = false;
 };
 
-// Calls the caller's progress callback as bytes arrive (see ProgressPacer for when).
+// Calls the caller's progress callback as bytes arrive (see ProgressPacer for when). A transfer
+// that gives a spacing must wait for bytes no longer than MsUntilHeldReport and then call
+// ReportHeld.
 class TransferProgress {
 public:
-    TransferProgress(QXPROGRESSCALLBACK callback, void* context, std::uint64_t total)
-        : m_callback(callback), m_context(context), m_total(total) {}
+    TransferProgress(QXPROGRESSCALLBACK callback, void* context, std::uint64_t total, std::uint64_t spacingMs = 0)
+        : m_callback(callback), m_context(context), m_total(total), m_pacer(1000, spacingMs) {}
 
     // False when the callback asked to stop.
     bool OnBytes(std::uint64_t done);
+    // Milliseconds until a change the pacing held back is due; INFINITE when none is held.
+    DWORD MsUntilHeldReport() const;
+    // Reports the held change; false when the callback asked to stop.
+    bool ReportHeld();
 
 private:
     QXPROGRESSCALLBACK m_callback;

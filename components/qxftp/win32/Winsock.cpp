@@ -156,9 +156,70 @@ int ReceiveSome(SOCKET socket, char* buffer, size_t capacity, Failure& failure, 
     const size_t piece = capacity < (1u << 30) ? capacity : (1u << 30);
     const int result = recv(socket, buffer, static_cast<int>(piece), 0);
     if (result >= 0) return result;
-    const int error = WSAGetLastError();
+    return ReceiveFailed(failure, WSAGetLastError(), what);
+}
+
+int ReceiveFailed(Failure& failure, int error, const char* what) {
     Fail(failure, FailureCodeFor(error), std::string(what) + ErrorNumber(error));
     return -1;
+}
+
+PendingReceive::PendingReceive(SOCKET socket)
+    : m_socket(socket), m_event(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+
+PendingReceive::~PendingReceive() {
+    if (!m_running) return;
+    CancelIoEx(reinterpret_cast<HANDLE>(m_socket), &m_overlapped);
+    DWORD bytes = 0;
+    DWORD flags = 0;
+    WSAGetOverlappedResult(m_socket, &m_overlapped, &bytes, TRUE, &flags);
+}
+
+PendingReceive::Outcome PendingReceive::ReceiveWithin(char* buffer, size_t capacity, DWORD waitMs, int& received,
+                                                      int& error) {
+    received = 0;
+    error = 0;
+    if (!m_event.IsValid()) {
+        error = WSA_NOT_ENOUGH_MEMORY;
+        return Outcome::Failed;
+    }
+    if (!m_running) {
+        WSABUF piece{static_cast<ULONG>(capacity < (1u << 30) ? capacity : (1u << 30)), buffer};
+        DWORD flags = 0;
+        m_overlapped = OVERLAPPED{};
+        m_overlapped.hEvent = m_event.Get();
+        ResetEvent(m_event.Get());
+        m_running = true;
+        // Data on hand completes the receive at once: no wait then.
+        if (WSARecv(m_socket, &piece, 1, nullptr, &flags, &m_overlapped, nullptr) == 0) {
+            return Finish(received, error) ? Outcome::Received : Outcome::Failed;
+        }
+        error = WSAGetLastError();
+        if (error != WSA_IO_PENDING) {
+            m_running = false;
+            return Outcome::Failed;
+        }
+        error = 0;
+    }
+    const DWORD waited = WaitForSingleObject(m_event.Get(), waitMs);
+    if (waited == WAIT_TIMEOUT) return Outcome::StillWaiting;
+    if (waited != WAIT_OBJECT_0) {
+        error = static_cast<int>(GetLastError());
+        return Outcome::Failed;
+    }
+    return Finish(received, error) ? Outcome::Received : Outcome::Failed;
+}
+
+bool PendingReceive::Finish(int& received, int& error) {
+    DWORD bytes = 0;
+    DWORD flags = 0;
+    m_running = false;
+    if (!WSAGetOverlappedResult(m_socket, &m_overlapped, &bytes, FALSE, &flags)) {
+        error = WSAGetLastError();
+        return false;
+    }
+    received = static_cast<int>(bytes);
+    return true;
 }
 
 }  // namespace qxftp

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "Handles.h"
 #include "SocketHandle.h"
 #include "win32/Failure.h"
 
@@ -36,5 +37,35 @@ bool SendAll(SOCKET socket, const char* data, size_t size, Failure& failure, con
 // One receive of at most `capacity` bytes: >0 bytes, 0 at the end of the stream, -1 on failure.
 // Under Wine a reset arrives as a plain end of stream, so 0 proves nothing by itself.
 int ReceiveSome(SOCKET socket, char* buffer, size_t capacity, Failure& failure, const char* what);
+
+// Records a failed receive (a time-out or a lost connection) as ReceiveSome does; gives -1.
+int ReceiveFailed(Failure& failure, int error, const char* what);
+
+// A receive that can be waited for in pieces: a wait that ends before data came leaves the
+// receive running, so no byte is lost (a receive time-out would leave a Windows socket in an
+// undefined state). Until the receive has ended, its buffer belongs to it; the destructor
+// cancels a running receive and waits for it to end.
+class PendingReceive {
+public:
+    enum class Outcome { Received, StillWaiting, Failed };
+
+    explicit PendingReceive(SOCKET socket);
+    ~PendingReceive();
+    PendingReceive(const PendingReceive&) = delete;
+    PendingReceive& operator=(const PendingReceive&) = delete;
+
+    // Starts a receive of at most `capacity` bytes into `buffer` unless one is running, then
+    // waits up to `waitMs` for it. Received: `received` bytes (0 at the end of the stream).
+    // Failed: `error` holds the Winsock error.
+    Outcome ReceiveWithin(char* buffer, size_t capacity, DWORD waitMs, int& received, int& error);
+
+private:
+    bool Finish(int& received, int& error);
+
+    SOCKET m_socket;
+    UniqueHandle m_event;
+    OVERLAPPED m_overlapped{};
+    bool m_running = false;
+};
 
 }  // namespace qxftp
