@@ -188,7 +188,10 @@ PendingReceive::Outcome PendingReceive::ReceiveWithin(char* buffer, size_t capac
         DWORD flags = 0;
         m_overlapped = OVERLAPPED{};
         m_overlapped.hEvent = m_event.Get();
-        ResetEvent(m_event.Get());
+        if (!ResetEvent(m_event.Get())) {
+            error = static_cast<int>(GetLastError());
+            return Outcome::Failed;
+        }
         m_running = true;
         // Data on hand completes the receive at once: no wait then.
         if (WSARecv(m_socket, &piece, 1, nullptr, &flags, &m_overlapped, nullptr) == 0) {
@@ -213,11 +216,13 @@ PendingReceive::Outcome PendingReceive::ReceiveWithin(char* buffer, size_t capac
 bool PendingReceive::Finish(int& received, int& error) {
     DWORD bytes = 0;
     DWORD flags = 0;
-    m_running = false;
     if (!WSAGetOverlappedResult(m_socket, &m_overlapped, &bytes, FALSE, &flags)) {
         error = WSAGetLastError();
+        // Still running: the destructor must cancel it before the buffer goes.
+        if (error != WSA_IO_INCOMPLETE) m_running = false;
         return false;
     }
+    m_running = false;
     received = static_cast<int>(bytes);
     return true;
 }
