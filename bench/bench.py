@@ -56,20 +56,23 @@ class Bench:
         self.harness = os.path.join(self.build, "bench-bin")
         self.work = os.path.join(self.build_root, "bench")
         self.prefix = os.environ.get("WINEPREFIX") or os.path.join(self.work, "wineprefix")
-        self.serve = os.path.join(self.work, "serve")
         # Downloads land on tmpfs: on this VM's disk the first run after a deletion takes up to three
         # times as long as the next, whichever program it is, which would decide every comparison.
+        # The served files live there too: this VM pages out cold page cache on its own (DAMON), and
+        # a run after that paid for reading the file again, or for zeroing 4 GiB of holes.
         self.ram = None if args.disk or not os.path.isdir("/dev/shm") else "/dev/shm/fennick-bench"
         if self.ram:
             # What an interrupted run left there takes memory the runs need: with 5 GiB of such
             # leftovers the 4 GiB runs took twice as long, whichever program ran.
             shutil.rmtree(self.ram, ignore_errors=True)
+        self.serve = os.path.join(self.ram or self.work, "serve")
         self.out = os.path.join(self.ram or self.work, "out")
         self.logs = os.path.join(self.work, "logs")
         for folder in (self.serve, self.out, self.logs):
             os.makedirs(folder, exist_ok=True)
         self.size = args.size_mib * MIB
         self.times = {}     # label -> [seconds]
+        self.spans = {}     # label -> [(seconds to the first byte, seconds from it to the last)]
         self.notes = []
         self.session = None
         self.install = None
@@ -79,8 +82,10 @@ class Bench:
     def log(self, text):
         print("bench: " + text, file=sys.stderr, flush=True)
 
-    def run_wine(self, argv, label, cwd=None, extra_env=None, timeout=1800):
-        """Runs a Windows program; returns (seconds, exit code, output, peak RSS in KiB)."""
+    def run_wine(self, argv, label, cwd=None, extra_env=None, timeout=1800, watch=None):
+        """Runs a Windows program; returns (seconds, exit code, output, peak RSS in KiB). With
+        watch=(paths, size), also records under the label when the first byte and the last one
+        reached any of the paths (see spans)."""
         log_path = os.path.join(self.logs, label + ".log")
         if os.path.exists(log_path):
             os.remove(log_path)
@@ -88,6 +93,7 @@ class Bench:
         started = time.monotonic()
         process = self.session.launch(argv, cwd=cwd or self.out, log_path=log_path, extra_env=extra_env)
         deadline = started + timeout
+        first = full = None
         while True:
             pid, status, usage = os.wait4(process.pid, os.WNOHANG)
             if pid:
@@ -96,8 +102,17 @@ class Bench:
                 process.kill()
                 pid, status, usage = os.wait4(process.pid, 0)
                 break
-            time.sleep(0.02)
+            if watch and full is None:
+                sizes = [os.path.getsize(p) for p in watch[0] if os.path.exists(p)]
+                now = time.monotonic() - started
+                if first is None and any(sizes):
+                    first = now
+                if any(s >= watch[1] for s in sizes):
+                    full = now
+            time.sleep(0.005 if watch else 0.02)
         seconds = time.monotonic() - started
+        if watch and first is not None and full is not None:
+            self.spans.setdefault(label, []).append((first, full - first))
         process.returncode = os.waitstatus_to_exitcode(status)
         with open(log_path, errors="replace") as log:
             output = log.read()
@@ -183,7 +198,7 @@ class Bench:
         next to its pair (about 0.2 s more at 1 GiB)."""
         out_file = os.path.join(self.out, FILE)
         pair = [
-            ("ftp_qxftp", lambda: self.qxftp_get(ftp, FILE, out_file, "ftp_qxftp")),
+            ("ftp_qxftp", lambda: self.qxftp_get(ftp, FILE, out_file, "ftp_qxftp", self.size)),
             ("fennick_ftp", lambda: self.fennick_run(ftp.url(FILE), "fennick_ftp")),
         ]
         checks = (pair if library_first else pair[::-1]) + [
@@ -212,29 +227,29 @@ class Bench:
             self.log("%-13s %6.2f s%s" % (label, seconds, "" if ok else "  FAILED"))
         self.clear_out()
 
-    def qxftp_get(self, ftp, name, out_file, label):
+    def qxftp_get(self, ftp, name, out_file, label, size):
         """QXFtp.dll alone, through the harness: (seconds, exit code, output, peak RSS KiB)."""
         return self.run_wine([os.path.join(self.harness, "qxftp_get.exe"), self.win(self.kit), "127.0.0.1",
-                              str(ftp.port), "/" + name, self.win(out_file)], label)
+                              str(ftp.port), "/" + name, self.win(out_file)], label, watch=([out_file], size))
 
     def big_round(self, ftp, big_name, big_size, library_first=True):
         """The library alone and a whole Fennick.exe run on the larger (sparse) file: the gap
         between them must not grow with the bytes. At 4 GiB the first run of a round was up to twice
         as slow as the next, whichever program it was, and making room in memory first did not
         change that: an uncounted run goes first, and the order alternates."""
-        def library():
+        def library(label="ftp_qxftp_big"):
             out_file = os.path.join(self.out, big_name)
             self.clear_out()
-            seconds, rc, _, _ = self.qxftp_get(ftp, big_name, out_file, "ftp_qxftp_big")
+            seconds, rc, _, _ = self.qxftp_get(ftp, big_name, out_file, label, big_size)
             ok = rc == 0 and os.path.isfile(out_file) and os.path.getsize(out_file) == big_size
             self.clear_out()
-            return "ftp_qxftp_big", seconds, ok, rc
+            return label, seconds, ok, rc
 
         def whole():
             seconds, rc, complete, _ = self.fennick_run(ftp.url(big_name), "fennick_ftp_big", big_size, big_name)
             return "fennick_ftp_big", seconds, rc == 0 and complete, rc
 
-        library()  # not counted: it pays for what the first 4 GiB run of a round pays for
+        library("ftp_qxftp_big_uncounted")  # not counted: it pays for what the first 4 GiB run of a round pays for
         for run in (library, whole) if library_first else (whole, library):
             label, seconds, ok, rc = run()
             self.record(label, seconds, ok, "exit %s" % rc)
@@ -245,7 +260,8 @@ class Bench:
         target = self.clear_download(name)
         self.fennick_install(url)
         seconds, rc, _, peak = self.run_wine([os.path.join(self.install, "Fennick.exe")], label, cwd=self.install,
-                                             extra_env={"FENNICK_SAMPLE_QUIET": "1"})
+                                             extra_env={"FENNICK_SAMPLE_QUIET": "1"},
+                                             watch=([target + "_tmp", target], size or self.size))
         complete = os.path.isfile(target) and os.path.getsize(target) == (size or self.size)
         self.clear_download(name)
         return seconds, rc, complete, peak
@@ -361,6 +377,13 @@ class Bench:
             shutil.rmtree(self.ram, ignore_errors=True)
         return self.table(memory_rows, interrupt_rows, self.sizes())
 
+    def span_medians(self, label):
+        """(median seconds to the first byte, median seconds of the transfer) of a label's runs."""
+        spans = self.spans.get(label)
+        if not spans:
+            return None
+        return statistics.median(s[0] for s in spans), statistics.median(s[1] for s in spans)
+
     def median(self, label):
         values = self.times.get(label)
         return statistics.median(values) if values else None
@@ -386,6 +409,11 @@ class Bench:
                 size, " (sparse)" if size == self.args.big_mib else ""),
                 "-" if x is None else "%+.2f s (%.2f s vs %.2f s)" % (x - y, x, y), "<= +0.6 s",
                 yes(None if x is None else x - y <= 0.6)))
+            whole_spans, alone_spans = self.span_medians(whole), self.span_medians(alone)
+            if whole_spans and alone_spans:
+                rows.append(("  of which before the first byte / during the transfer",
+                             "%+.2f s / %+.2f s" % (whole_spans[0] - alone_spans[0], whole_spans[1] - alone_spans[1]),
+                             "(information)", ""))
         fennick = next((row[2] for row in size_rows if row[0] == "Fennick.exe"), None)
         programs = [row[2] for row in size_rows if row[0].lower().endswith((".exe", ".dll"))]
         rows.append(("Fennick.exe as shipped (stripped)", "-" if not fennick else "%.0f KiB" % (fennick / 1024.0),
@@ -521,7 +549,7 @@ def main(argv):
     bench = Bench(args)
     table = bench.run()
     stamp = datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d %H:%M UTC")
-    header = ("Date: %s  \nMachine: %s  \nCommand: `%s`  \nDownloads written to: %s  \n"
+    header = ("Date: %s  \nMachine: %s  \nCommand: `%s`  \nServed files and downloads on: %s  \n"
               "Wine's desktop process: kept running, as Windows keeps its shell\n") % (
         stamp, machine_description(), command, bench.storage())
     print(header)
