@@ -59,7 +59,7 @@ class Bench:
         # Downloads land on tmpfs: on this VM's disk the first run after a deletion takes up to three
         # times as long as the next, whichever program it is, which would decide every comparison.
         # The served files live there too: this VM pages out cold page cache on its own (DAMON), and
-        # a run after that paid for reading the file again, or for zeroing 4 GiB of holes.
+        # tmpfs has no swap to page out to, so no run has to read them in again.
         self.ram = None if args.disk or not os.path.isdir("/dev/shm") else "/dev/shm/fennick-bench"
         if self.ram:
             # What an interrupted run left there takes memory the runs need: with 5 GiB of such

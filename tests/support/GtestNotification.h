@@ -3,7 +3,7 @@
 // the win32 thread model's runtime has no std::mutex or std::condition_variable, of which
 // GoogleTest makes its own. Included ahead of every GoogleTest source and test.
 #define NOMINMAX 1  // as the project defines it
-#include <windows.h>
+#include "../../components/handles/Handles.h"
 
 namespace testing::internal {
 class Notification {
@@ -11,11 +11,10 @@ public:
     Notification() = default;
     Notification(const Notification&) = delete;
     Notification& operator=(const Notification&) = delete;
-    ~Notification() { CloseHandle(m_event); }
-    void Notify() { SetEvent(m_event); }
-    void WaitForNotification() { WaitForSingleObject(m_event, INFINITE); }
+    void Notify() { SetEvent(m_event.Get()); }
+    void WaitForNotification() { WaitForSingleObject(m_event.Get(), INFINITE); }
 
 private:
-    HANDLE m_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    UniqueHandle m_event{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 };
 }  // namespace testing::internal

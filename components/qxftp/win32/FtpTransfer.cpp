@@ -27,13 +27,18 @@ bool AllocateBuffer(std::vector<char>& buffer, Failure& failure) {
     return true;
 }
 
+const char* const NO_DATA_TEXT = "no data from the server";
+
+bool StoppedByCallback(Failure& failure) {
+    return Fail(failure, QXFTP_E_STOPPED, "stopped by the progress callback");
+}
+
 // Receives while a progress change is held back: waits for data no longer than until that
 // change is due, shows it, and waits on for the same receive, so that a pause does not leave the
 // display behind what arrived. Bytes (0 at the end of the stream), or -1 with `failure` set
 // after a failure, a time-out or a stop.
 int ReceiveShowingHeldProgress(PendingReceive& receive, char* buffer, size_t capacity, DWORD timeoutMs,
                                TransferProgress& progress, Failure& failure) {
-    const char* const what = "no data from the server";
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {
         const ULONGLONG now = GetTickCount64();
@@ -44,10 +49,10 @@ int ReceiveShowingHeldProgress(PendingReceive& receive, char* buffer, size_t cap
         int error = 0;
         const PendingReceive::Outcome outcome = receive.ReceiveWithin(buffer, capacity, waitMs, received, error);
         if (outcome == PendingReceive::Outcome::Received) return received;
-        if (outcome == PendingReceive::Outcome::Failed) return ReceiveFailed(failure, error, what);
-        if (GetTickCount64() >= deadline) return ReceiveFailed(failure, WSAETIMEDOUT, what);
+        if (outcome == PendingReceive::Outcome::Failed) return ReceiveFailed(failure, error, NO_DATA_TEXT);
+        if (GetTickCount64() >= deadline) return ReceiveFailed(failure, WSAETIMEDOUT, NO_DATA_TEXT);
         if (!progress.ReportHeld()) {
-            Fail(failure, QXFTP_E_STOPPED, "stopped by the progress callback");
+            StoppedByCallback(failure);
             return -1;
         }
     }
@@ -114,8 +119,7 @@ bool FtpSession::ReceiveData(UniqueSocket& data, DataSink& sink, TransferProgres
             progress != nullptr && progress->MsUntilHeldReport() != INFINITE
                 ? ReceiveShowingHeldProgress(pending, buffer.data() + filled, buffer.size() - filled,
                                              m_receiveTimeoutMs, *progress, failure)
-                : ReceiveSome(data.Get(), buffer.data() + filled, buffer.size() - filled, failure,
-                              "no data from the server");
+                : ReceiveSome(data.Get(), buffer.data() + filled, buffer.size() - filled, failure, NO_DATA_TEXT);
         if (got < 0) {
             // Keep what arrived: it is a valid beginning of the file.
             Failure ignored;
@@ -136,7 +140,7 @@ bool FtpSession::ReceiveData(UniqueSocket& data, DataSink& sink, TransferProgres
         }
         if (progress != nullptr && !progress->OnBytes(offset + received)) {
             if (!sink.Accept(buffer.data(), filled, failure)) return false;
-            return Fail(failure, QXFTP_E_STOPPED, "stopped by the progress callback");
+            return StoppedByCallback(failure);
         }
     }
     return sink.Accept(buffer.data(), filled, failure);
@@ -280,7 +284,7 @@ bool FtpSession::Upload(const std::wstring& localPath, const std::string& remote
         sent += read;
         if (!progress.OnBytes(offset + sent)) {
             DropConnection();
-            return Fail(failure, QXFTP_E_STOPPED, "stopped by the progress callback");
+            return StoppedByCallback(failure);
         }
     }
     shutdown(data.Get(), SD_SEND);
